@@ -1,0 +1,28 @@
+# Constants compiled into the client. Every URL the client talks to must be https, except
+# loopback hosts, which the local demo service and the tests use.
+set(VELOXA_SERVICE_BASE_URL "https://api.veloxa.net" CACHE STRING "Origin of the VPN service API")
+set(VELOXA_WEBSITE_ROOT "https://veloxa.net/" CACHE STRING "Root of the service's web site, ending in a slash")
+set(VELOXA_SUPPORT_EMAIL "support@veloxa.net" CACHE STRING "Support e-mail address")
+set(VELOXA_IP_ECHO_URL "https://api.ipify.org" CACHE STRING "Public IP-echo endpoint (answers ?format=json)")
+set(VELOXA_BUNDLE_IDENTIFIER "net.veloxa.client" CACHE STRING "Bundle identifier of the client")
+set(VELOXA_APP_GROUP_IDENTIFIER "group.net.veloxa" CACHE STRING "App group identifier")
+
+function(veloxa_check_url name value)
+    if(value MATCHES "^https://[^/]+")
+        return()
+    endif()
+    if(value MATCHES "^http://(localhost|127\\.[0-9]+\\.[0-9]+\\.[0-9]+|\\[::1\\])(:[0-9]+)?(/.*)?$")
+        return()
+    endif()
+    message(FATAL_ERROR "${name} must be an https URL (http is allowed for loopback hosts only): ${value}")
+endfunction()
+
+veloxa_check_url(VELOXA_SERVICE_BASE_URL "${VELOXA_SERVICE_BASE_URL}")
+veloxa_check_url(VELOXA_WEBSITE_ROOT "${VELOXA_WEBSITE_ROOT}")
+veloxa_check_url(VELOXA_IP_ECHO_URL "${VELOXA_IP_ECHO_URL}")
+if(NOT VELOXA_WEBSITE_ROOT MATCHES "/$")
+    message(FATAL_ERROR "VELOXA_WEBSITE_ROOT must end in a slash: ${VELOXA_WEBSITE_ROOT}")
+endif()
+if(NOT VELOXA_SUPPORT_EMAIL MATCHES "^[^@ ]+@[^@ ]+$")
+    message(FATAL_ERROR "VELOXA_SUPPORT_EMAIL is not an e-mail address: ${VELOXA_SUPPORT_EMAIL}")
+endif()

@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QAbstractHttpServer>
+#include <QDateTime>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+
+#include <optional>
+
+class QHttpServerRequest;
+class QHttpServerResponder;
+
+namespace veloxa::dev {
+
+// A local, scriptable implementation of the VPN service's HTTP API for the demo and the
+// integration tests: one-time codes, tokens, devices with a limit and one-time
+// replacement, account status, per-region tunnel configurations, an IP echo, and /dev/
+// controls (mailbox, account state, token revocation, scripted answers, request log).
+class DevService : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    struct Options {
+        int codeTtlSeconds = 600;
+        int codeAttempts = 5;
+        int replaceTtlSeconds = 600;
+        bool printCodes = true;
+    };
+
+    explicit DevService(Options options, QObject* parent = nullptr);
+    DevService() : DevService(Options{}) {}
+
+    // Back to the seed accounts; codes, tokens and scripted answers are dropped.
+    void reset();
+
+    struct RecordedRequest {
+        QString method;
+        QString path; // with the query, as received
+        QMap<QString, QString> headers; // lower-case names
+        QByteArray body;
+    };
+    const QList<RecordedRequest>& requests() const { return m_requests; }
+    QStringList mailbox(const QString& email) const;
+
+    static const QString activeSeed;
+    static const QString expiredSeed;
+    static const QString fullSeed;
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    struct Device {
+        QString uuid;
+        QString name;
+        QString platform;
+        QString createdAt;
+        std::optional<QString> lastSeenAt;
+    };
+    struct Account {
+        QString email;
+        QString status;
+        std::optional<QString> expiresAt;
+        qint64 maxDevices = 5;
+        QList<Device> devices;
+    };
+    struct PendingCode {
+        QString code;
+        QDateTime expires;
+        int attemptsLeft = 0;
+    };
+    struct Session {
+        QString email;
+        QString deviceUuid;
+    };
+    struct ReplaceGrant {
+        QString email;
+        Device device;
+        QDateTime expires;
+    };
+    struct Scripted {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType;
+        int delayMs = 0;
+        QString pathPrefix;
+    };
+    struct Reply {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "application/json";
+    };
+
+    Reply route(const QHttpServerRequest& request);
+    Reply routeApi(const QString& method, const QString& path, const QHttpServerRequest& request);
+    Reply routeDev(const QString& method, const QString& path, const QHttpServerRequest& request);
+
+    Reply requestCode(const QJsonObject& body);
+    Reply verifyCode(const QJsonObject& body);
+    Reply me(const QHttpServerRequest& request);
+    Reply logout(const QHttpServerRequest& request);
+    Reply deleteDevice(const QString& encodedId, const QHttpServerRequest& request);
+    Reply replaceDevice(const QJsonObject& body);
+
+    std::optional<Session> sessionFor(const QHttpServerRequest& request);
+    Reply loginResult(const QString& email, const QString& deviceUuid);
+    QJsonObject accountJson(const Account& account, const QString& deviceUuid) const;
+    static QJsonArray devicesJson(const Account& account);
+    QJsonArray configsFor(const QString& deviceUuid) const;
+    QString issueToken(const QString& email, const QString& deviceUuid);
+    void revokeDeviceTokens(const QString& email, const QString& deviceUuid);
+    Account& accountFor(const QString& email);
+
+    static Reply json(int status, const QJsonObject& object);
+    static Reply error(int status, const QString& message);
+    static Reply ok();
+    static QString key(const QString& email) { return email.trimmed().toLower(); }
+    static QString now();
+
+    Options m_options;
+    QMap<QString, Account> m_accounts;
+    QHash<QString, PendingCode> m_codes;
+    QHash<QString, Session> m_sessions;
+    QHash<QString, ReplaceGrant> m_grants;
+    QHash<QString, QStringList> m_mailbox;
+    QList<Scripted> m_scripted;
+    QList<RecordedRequest> m_requests;
+};
+
+} // namespace veloxa::dev
