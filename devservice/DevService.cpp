@@ -24,14 +24,22 @@ namespace {
 
 QString methodName(QHttpServerRequest::Method method) {
     switch (method) {
-    case QHttpServerRequest::Method::Get: return QStringLiteral("GET");
-    case QHttpServerRequest::Method::Post: return QStringLiteral("POST");
-    case QHttpServerRequest::Method::Delete: return QStringLiteral("DELETE");
-    case QHttpServerRequest::Method::Put: return QStringLiteral("PUT");
-    case QHttpServerRequest::Method::Head: return QStringLiteral("HEAD");
-    case QHttpServerRequest::Method::Patch: return QStringLiteral("PATCH");
-    case QHttpServerRequest::Method::Options: return QStringLiteral("OPTIONS");
-    default: return QStringLiteral("OTHER");
+    case QHttpServerRequest::Method::Get:
+        return QStringLiteral("GET");
+    case QHttpServerRequest::Method::Post:
+        return QStringLiteral("POST");
+    case QHttpServerRequest::Method::Delete:
+        return QStringLiteral("DELETE");
+    case QHttpServerRequest::Method::Put:
+        return QStringLiteral("PUT");
+    case QHttpServerRequest::Method::Head:
+        return QStringLiteral("HEAD");
+    case QHttpServerRequest::Method::Patch:
+        return QStringLiteral("PATCH");
+    case QHttpServerRequest::Method::Options:
+        return QStringLiteral("OPTIONS");
+    default:
+        return QStringLiteral("OTHER");
     }
 }
 
@@ -65,10 +73,11 @@ QString engineConfig(const QString& region, const QString& deviceUuid) {
                       {"uuid", deviceUuid.toLower()},
                       {"flow", "xtls-rprx-vision"},
                       {"tls", QJsonObject{{"enabled", true}, {"server_name", host}}}};
-    QJsonObject doc{{"log", QJsonObject{{"level", "warn"}}},
-                    {"inbounds", QJsonArray{tun}},
-                    {"outbounds", QJsonArray{proxy, QJsonObject{{"type", "direct"}, {"tag", "direct"}}}},
-                    {"route", QJsonObject{{"auto_detect_interface", true}, {"final", "proxy"}}}};
+    QJsonObject doc{
+        {"log", QJsonObject{{"level", "warn"}}},
+        {"inbounds", QJsonArray{tun}},
+        {"outbounds", QJsonArray{proxy, QJsonObject{{"type", "direct"}, {"tag", "direct"}}}},
+        {"route", QJsonObject{{"auto_detect_interface", true}, {"final", "proxy"}}}};
     return QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Compact));
 }
 
@@ -97,7 +106,8 @@ void DevService::reset() {
     m_accounts.insert(key(activeSeed), {activeSeed, QStringLiteral("active"), in(30), 5, {}});
     m_accounts.insert(key(expiredSeed), {expiredSeed, QStringLiteral("expired"), in(-3), 5, {}});
     Account full{fullSeed, QStringLiteral("active"), in(90), 5, {}};
-    const char* names[] = {"Office iMac", "Travel MacBook", "Studio", "Kitchen Mac mini", "Old MacBook Air"};
+    const char* names[] = {"Office iMac", "Travel MacBook", "Studio", "Kitchen Mac mini",
+                           "Old MacBook Air"};
     for (int i = 0; i < 5; ++i)
         full.devices.append({QStringLiteral("0000000%1-AAAA-4BBB-8CCC-00000000000%1").arg(i + 1),
                              QString::fromLatin1(names[i]), QStringLiteral("macos-arm64"),
@@ -139,9 +149,10 @@ bool DevService::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
 
     Reply reply;
     int delayMs = 0;
-    const auto scripted = std::find_if(m_scripted.begin(), m_scripted.end(), [&](const Scripted& s) {
-        return isApi && record.path.startsWith(s.pathPrefix);
-    });
+    const auto scripted =
+        std::find_if(m_scripted.begin(), m_scripted.end(), [&](const Scripted& s) {
+            return isApi && record.path.startsWith(s.pathPrefix);
+        });
     if (scripted != m_scripted.end()) {
         reply = {scripted->status, scripted->body, scripted->contentType};
         delayMs = scripted->delayMs;
@@ -210,15 +221,19 @@ DevService::Reply DevService::routeApi(const QString& method, const QString& pat
             return error(400, QStringLiteral("The request body must be a JSON object"));
     }
     if (path == u"/singbox/client/otp/request")
-        return method == u"POST" ? requestCode(*body) : error(405, QStringLiteral("Method not allowed"));
+        return method == u"POST" ? requestCode(*body)
+                                 : error(405, QStringLiteral("Method not allowed"));
     if (path == u"/singbox/client/otp/verify")
-        return method == u"POST" ? verifyCode(*body) : error(405, QStringLiteral("Method not allowed"));
+        return method == u"POST" ? verifyCode(*body)
+                                 : error(405, QStringLiteral("Method not allowed"));
     if (path == u"/singbox/client/me")
         return method == u"GET" ? me(request) : error(405, QStringLiteral("Method not allowed"));
     if (path == u"/singbox/client/logout")
-        return method == u"POST" ? logout(request) : error(405, QStringLiteral("Method not allowed"));
+        return method == u"POST" ? logout(request)
+                                 : error(405, QStringLiteral("Method not allowed"));
     if (path == u"/singbox/client/devices/replace")
-        return method == u"POST" ? replaceDevice(*body) : error(405, QStringLiteral("Method not allowed"));
+        return method == u"POST" ? replaceDevice(*body)
+                                 : error(405, QStringLiteral("Method not allowed"));
     if (path.startsWith(devicesPrefix) && path.size() > devicesPrefix.size()) {
         if (method != u"DELETE")
             return error(405, QStringLiteral("Method not allowed"));
@@ -230,7 +245,8 @@ DevService::Reply DevService::routeApi(const QString& method, const QString& pat
 DevService::Account& DevService::accountFor(const QString& email) {
     auto it = m_accounts.find(key(email));
     if (it == m_accounts.end())
-        it = m_accounts.insert(key(email), {email.trimmed(), QStringLiteral("inactive"), std::nullopt, 5, {}});
+        it = m_accounts.insert(key(email),
+                               {email.trimmed(), QStringLiteral("inactive"), std::nullopt, 5, {}});
     return *it;
 }
 
@@ -240,8 +256,9 @@ DevService::Reply DevService::requestCode(const QJsonObject& body) {
         return error(400, QStringLiteral("Invalid email address"));
     const QString code =
         QStringLiteral("%1").arg(QRandomGenerator::system()->bounded(1000000), 6, 10, QChar(u'0'));
-    m_codes.insert(key(email), {code, QDateTime::currentDateTimeUtc().addSecs(m_options.codeTtlSeconds),
-                                m_options.codeAttempts});
+    m_codes.insert(key(email),
+                   {code, QDateTime::currentDateTimeUtc().addSecs(m_options.codeTtlSeconds),
+                    m_options.codeAttempts});
     m_mailbox[key(email)].append(code);
     if (m_options.printCodes) {
         std::printf("[devservice] sign-in code for %s: %s\n", qPrintable(email), qPrintable(code));
@@ -283,8 +300,9 @@ DevService::Reply DevService::verifyCode(const QJsonObject& body) {
         existing->lastSeenAt = now();
     } else if (account.devices.size() >= account.maxDevices) {
         const QString grant = randomHex(24);
-        m_grants.insert(grant, {account.email, device,
-                                QDateTime::currentDateTimeUtc().addSecs(m_options.replaceTtlSeconds)});
+        m_grants.insert(grant,
+                        {account.email, device,
+                         QDateTime::currentDateTimeUtc().addSecs(m_options.replaceTtlSeconds)});
         return json(409, QJsonObject{{"replace_token", grant},
                                      {"max_devices", account.maxDevices},
                                      {"devices", devicesJson(account)}});
@@ -299,10 +317,11 @@ QJsonArray DevService::configsFor(const QString& deviceUuid) const {
     const std::pair<const char*, const char*> regions[] = {{"de", "Germany · Frankfurt"},
                                                            {"ru", "Russia · Moscow"}};
     for (const auto& [region, label] : regions)
-        configs.append(QJsonObject{{"region", region},
-                                   {"region_label", QString::fromUtf8(label)},
-                                   {"config", engineConfig(QLatin1String(region), deviceUuid)},
-                                   {"filename", QStringLiteral("veloxa-%1.json").arg(QLatin1String(region))}});
+        configs.append(
+            QJsonObject{{"region", region},
+                        {"region_label", QString::fromUtf8(label)},
+                        {"config", engineConfig(QLatin1String(region), deviceUuid)},
+                        {"filename", QStringLiteral("veloxa-%1.json").arg(QLatin1String(region))}});
     return configs;
 }
 
@@ -345,7 +364,8 @@ DevService::Reply DevService::loginResult(const QString& email, const QString& d
 
 void DevService::revokeDeviceTokens(const QString& email, const QString& deviceUuid) {
     for (auto it = m_sessions.begin(); it != m_sessions.end();)
-        it = (it->email == key(email) && it->deviceUuid == deviceUuid) ? m_sessions.erase(it) : ++it;
+        it =
+            (it->email == key(email) && it->deviceUuid == deviceUuid) ? m_sessions.erase(it) : ++it;
 }
 
 std::optional<DevService::Session> DevService::sessionFor(const QHttpServerRequest& request) {
@@ -379,7 +399,8 @@ DevService::Reply DevService::logout(const QHttpServerRequest& request) {
     return ok();
 }
 
-DevService::Reply DevService::deleteDevice(const QString& encodedId, const QHttpServerRequest& request) {
+DevService::Reply DevService::deleteDevice(const QString& encodedId,
+                                           const QHttpServerRequest& request) {
     const auto session = sessionFor(request);
     if (!session)
         return {401, {}, {}};
@@ -417,7 +438,8 @@ DevService::Reply DevService::replaceDevice(const QJsonObject& body) {
 DevService::Reply DevService::routeDev(const QString& method, const QString& path,
                                        const QHttpServerRequest& request) {
     if (method == u"GET" && path == u"/mailbox") {
-        const QString email = request.query().queryItemValue(QStringLiteral("email"), QUrl::FullyDecoded);
+        const QString email =
+            request.query().queryItemValue(QStringLiteral("email"), QUrl::FullyDecoded);
         return json(200, QJsonObject{{"email", email},
                                      {"codes", QJsonArray::fromStringList(mailbox(email))}});
     }
@@ -470,8 +492,8 @@ DevService::Reply DevService::routeDev(const QString& method, const QString& pat
         const QString email = key(body->value("email").toString());
         qsizetype removed = 0;
         for (auto it = m_sessions.begin(); it != m_sessions.end();) {
-            const bool drop = (!token.isEmpty() && it.key() == token) ||
-                              (!email.isEmpty() && it->email == email);
+            const bool drop =
+                (!token.isEmpty() && it.key() == token) || (!email.isEmpty() && it->email == email);
             removed += drop;
             it = drop ? m_sessions.erase(it) : ++it;
         }
@@ -481,10 +503,11 @@ DevService::Reply DevService::routeDev(const QString& method, const QString& pat
         const int status = body->value("status").toInt(0);
         if (status < 100 || status > 599)
             return error(400, QStringLiteral("status must be an HTTP status code"));
-        m_scripted.append({status, body->value("body").toString().toUtf8(),
-                           body->value("content_type").toString(QStringLiteral("application/json")).toUtf8(),
-                           qBound(0, body->value("delay_ms").toInt(0), 600000),
-                           body->value("path").toString(QStringLiteral("/api/"))});
+        m_scripted.append(
+            {status, body->value("body").toString().toUtf8(),
+             body->value("content_type").toString(QStringLiteral("application/json")).toUtf8(),
+             qBound(0, body->value("delay_ms").toInt(0), 600000),
+             body->value("path").toString(QStringLiteral("/api/"))});
         return ok();
     }
     return error(404, QStringLiteral("Not found"));

@@ -38,7 +38,7 @@ public:
 
     struct RecordedRequest {
         QString method;
-        QString path; // with the query, as received
+        QString path;                   // with the query, as received
         QMap<QString, QString> headers; // lower-case names
         QByteArray body;
     };

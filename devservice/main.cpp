@@ -20,7 +20,8 @@ int main(int argc, char* argv[]) {
                       QStringLiteral("port"), QStringLiteral("8787")});
     parser.addOption({QStringLiteral("host"), QStringLiteral("Loopback address to bind."),
                       QStringLiteral("address"), QStringLiteral("127.0.0.1")});
-    parser.addOption({QStringLiteral("code-ttl"), QStringLiteral("Seconds a sign-in code stays valid."),
+    parser.addOption({QStringLiteral("code-ttl"),
+                      QStringLiteral("Seconds a sign-in code stays valid."),
                       QStringLiteral("seconds"), QStringLiteral("600")});
     parser.process(app);
 
@@ -47,7 +48,8 @@ int main(int argc, char* argv[]) {
                      qPrintable(host.toString()), port);
         return 1;
     }
-    std::printf("veloxa-devservice listening on http://%s:%u\n", qPrintable(host.toString()), bound);
+    std::printf("veloxa-devservice listening on http://%s:%u\n", qPrintable(host.toString()),
+                bound);
     std::fflush(stdout);
     return app.exec();
 }

@@ -3,10 +3,10 @@
 #include "APIErrorResponse.h"
 #include "OKResponse.h"
 
+#include <QCoro/QCoroNetworkReply>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QCoro/QCoroNetworkReply>
 
 namespace veloxa {
 
@@ -66,7 +66,8 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid()) {
         if (*bodyTooLarge)
-            co_return std::unexpected(APIError::network(QStringLiteral("The server's response is too large.")));
+            co_return std::unexpected(
+                APIError::network(QStringLiteral("The server's response is too large.")));
         if (reply->error() == QNetworkReply::OperationCanceledError ||
             reply->error() == QNetworkReply::TimeoutError)
             co_return std::unexpected(APIError::network(QStringLiteral("The request timed out.")));
@@ -108,8 +109,8 @@ std::optional<APIError> APIClient::failureFor(const RawResponse& response) {
 template <class T>
 APIClient::Result<T> APIClient::send(QString path, QByteArray method, std::optional<Body> body,
                                      std::optional<QString> token) {
-    auto response = co_await perform(std::move(path), std::move(method), std::move(body),
-                                     std::move(token));
+    auto response =
+        co_await perform(std::move(path), std::move(method), std::move(body), std::move(token));
     if (!response)
         co_return std::unexpected(response.error());
     if (auto failure = failureFor(*response))
@@ -123,8 +124,7 @@ APIClient::Result<T> APIClient::send(QString path, QByteArray method, std::optio
 }
 
 namespace {
-template <class T>
-std::expected<void, APIError> dropValue(std::expected<T, APIError>&& result) {
+template <class T> std::expected<void, APIError> dropValue(std::expected<T, APIError>&& result) {
     if (!result)
         return std::unexpected(std::move(result.error()));
     return {};

@@ -4,10 +4,10 @@
 #include "LoginResult.h"
 #include "MeResult.h"
 
+#include <QCoro/QCoroTask>
 #include <QMap>
 #include <QObject>
 #include <QUrl>
-#include <QCoro/QCoroTask>
 
 #include <chrono>
 #include <expected>
@@ -23,8 +23,7 @@ class APIClient : public QObject {
     Q_OBJECT
 public:
     using Body = QMap<QString, QString>;
-    template <class T>
-    using Result = QCoro::Task<std::expected<T, APIError>>;
+    template <class T> using Result = QCoro::Task<std::expected<T, APIError>>;
 
     // Answers with a larger body are not read; the body then counts as unreadable.
     static constexpr qint64 maxResponseBytes = 4 * 1024 * 1024;

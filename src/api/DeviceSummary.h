@@ -3,8 +3,8 @@
 #include "JsonReader.h"
 
 #include <QHashFunctions>
-#include <QVariant>
 #include <QObject>
+#include <QVariant>
 
 namespace veloxa {
 

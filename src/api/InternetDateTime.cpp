@@ -13,7 +13,8 @@ std::optional<QDateTime> InternetDateTime::parse(const std::optional<QString>& t
     if (!m.hasMatch())
         return std::nullopt;
     const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    const int msec = m.captured(7).isEmpty() ? 0 : m.captured(7).left(3).leftJustified(3, u'0').toInt();
+    const int msec =
+        m.captured(7).isEmpty() ? 0 : m.captured(7).left(3).leftJustified(3, u'0').toInt();
     const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt(), msec);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;

@@ -17,21 +17,30 @@ json JsonReader::parse(const QByteArray& text) {
     try {
         return json::parse(text.cbegin(), text.cend());
     } catch (const json::exception& e) {
-        throw Failure(QStringLiteral("malformed JSON: %1").arg(QString::fromUtf8(e.what())).toStdString());
+        throw Failure(
+            QStringLiteral("malformed JSON: %1").arg(QString::fromUtf8(e.what())).toStdString());
     }
 }
 
 QString JsonReader::typeName(const json& value) {
     switch (value.type()) {
-    case json::value_t::null: return QStringLiteral("null");
-    case json::value_t::object: return QStringLiteral("object");
-    case json::value_t::array: return QStringLiteral("array");
-    case json::value_t::string: return QStringLiteral("string");
-    case json::value_t::boolean: return QStringLiteral("boolean");
+    case json::value_t::null:
+        return QStringLiteral("null");
+    case json::value_t::object:
+        return QStringLiteral("object");
+    case json::value_t::array:
+        return QStringLiteral("array");
+    case json::value_t::string:
+        return QStringLiteral("string");
+    case json::value_t::boolean:
+        return QStringLiteral("boolean");
     case json::value_t::number_integer:
-    case json::value_t::number_unsigned: return QStringLiteral("integer");
-    case json::value_t::number_float: return QStringLiteral("number with a fraction");
-    default: return QStringLiteral("unsupported value");
+    case json::value_t::number_unsigned:
+        return QStringLiteral("integer");
+    case json::value_t::number_float:
+        return QStringLiteral("number with a fraction");
+    default:
+        return QStringLiteral("unsupported value");
     }
 }
 
@@ -66,7 +75,8 @@ const json& JsonReader::member(const char* key, json::value_t type, const char* 
 }
 
 QString JsonReader::requireString(const char* key) const {
-    return QString::fromStdString(member(key, json::value_t::string, "string").get_ref<const std::string&>());
+    return QString::fromStdString(
+        member(key, json::value_t::string, "string").get_ref<const std::string&>());
 }
 
 std::optional<QString> JsonReader::optionalString(const char* key) const {

@@ -2,8 +2,8 @@
 
 #include <QObject>
 #include <QString>
-#include <QVariant>
 #include <QStringList>
+#include <QVariant>
 #include <nlohmann/json.hpp>
 
 #include <expected>
@@ -37,8 +37,7 @@ public:
     bool requireBool(const char* key) const;
     QStringList requireStringArray(const char* key) const;
 
-    template <class T>
-    QList<T> requireArray(const char* key) const {
+    template <class T> QList<T> requireArray(const char* key) const {
         const auto& array = member(key, nlohmann::json::value_t::array, "array");
         QList<T> out;
         out.reserve(static_cast<qsizetype>(array.size()));
@@ -48,8 +47,7 @@ public:
     }
 
     // Parses text and decodes its top-level object with T::fromJson.
-    template <class T>
-    static std::expected<T, DecodeError> decode(const QByteArray& text) {
+    template <class T> static std::expected<T, DecodeError> decode(const QByteArray& text) {
         try {
             const auto json = parse(text);
             return T::fromJson(JsonReader(json, QString()));
@@ -59,8 +57,7 @@ public:
     }
 
     static nlohmann::json parse(const QByteArray& text);
-    template <class T>
-    static nlohmann::json arrayOf(const QList<T>& items) {
+    template <class T> static nlohmann::json arrayOf(const QList<T>& items) {
         nlohmann::json out = nlohmann::json::array();
         for (const auto& item : items)
             out.push_back(item.toJson());

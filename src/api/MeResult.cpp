@@ -3,9 +3,8 @@
 namespace veloxa {
 
 MeResult MeResult::fromJson(const JsonReader& in) {
-    return {in.requireString("email"), in.requireString("status"),
-            in.optionalString("expires_at"), in.requireArray<DeviceSummary>("devices"),
-            in.requireArray<DeviceConfig>("configs")};
+    return {in.requireString("email"), in.requireString("status"), in.optionalString("expires_at"),
+            in.requireArray<DeviceSummary>("devices"), in.requireArray<DeviceConfig>("configs")};
 }
 
 nlohmann::json MeResult::toJson() const {

@@ -10,10 +10,14 @@ const QList<AppLanguage>& all() {
 
 QString rawValue(AppLanguage language) {
     switch (language) {
-    case AppLanguage::en: return QStringLiteral("en");
-    case AppLanguage::ru: return QStringLiteral("ru");
-    case AppLanguage::es: return QStringLiteral("es");
-    case AppLanguage::de: return QStringLiteral("de");
+    case AppLanguage::en:
+        return QStringLiteral("en");
+    case AppLanguage::ru:
+        return QStringLiteral("ru");
+    case AppLanguage::es:
+        return QStringLiteral("es");
+    case AppLanguage::de:
+        return QStringLiteral("de");
     }
     return QStringLiteral("en");
 }
@@ -27,26 +31,35 @@ std::optional<AppLanguage> fromRawValue(const QString& raw) {
 
 QString displayName(AppLanguage language) {
     switch (language) {
-    case AppLanguage::en: return QStringLiteral("English");
-    case AppLanguage::ru: return QStringLiteral("Русский");
-    case AppLanguage::es: return QStringLiteral("Español");
-    case AppLanguage::de: return QStringLiteral("Deutsch");
+    case AppLanguage::en:
+        return QStringLiteral("English");
+    case AppLanguage::ru:
+        return QStringLiteral("Русский");
+    case AppLanguage::es:
+        return QStringLiteral("Español");
+    case AppLanguage::de:
+        return QStringLiteral("Deutsch");
     }
     return {};
 }
 
 QString localeIdentifier(AppLanguage language) {
     switch (language) {
-    case AppLanguage::en: return QStringLiteral("en_US");
-    case AppLanguage::ru: return QStringLiteral("ru_RU");
-    case AppLanguage::es: return QStringLiteral("es_ES");
-    case AppLanguage::de: return QStringLiteral("de_DE");
+    case AppLanguage::en:
+        return QStringLiteral("en_US");
+    case AppLanguage::ru:
+        return QStringLiteral("ru_RU");
+    case AppLanguage::es:
+        return QStringLiteral("es_ES");
+    case AppLanguage::de:
+        return QStringLiteral("de_DE");
     }
     return QStringLiteral("en_US");
 }
 
 AppLanguage fromSystemPreference(const QStringList& preferredLanguages) {
-    const QString first = preferredLanguages.isEmpty() ? QStringLiteral("en") : preferredLanguages.first();
+    const QString first =
+        preferredLanguages.isEmpty() ? QStringLiteral("en") : preferredLanguages.first();
     for (AppLanguage language : all())
         if (first.startsWith(rawValue(language), Qt::CaseSensitive))
             return language;

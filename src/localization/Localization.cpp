@@ -73,10 +73,14 @@ constexpr std::array<Entry, static_cast<size_t>(T::count_)> table{{
 // Picks one of four translations by language.
 QString pick(AppLanguage language, const char* en, const char* ru, const char* es, const char* de) {
     switch (language) {
-    case AppLanguage::en: return QString::fromUtf8(en);
-    case AppLanguage::ru: return QString::fromUtf8(ru);
-    case AppLanguage::es: return QString::fromUtf8(es);
-    case AppLanguage::de: return QString::fromUtf8(de);
+    case AppLanguage::en:
+        return QString::fromUtf8(en);
+    case AppLanguage::ru:
+        return QString::fromUtf8(ru);
+    case AppLanguage::es:
+        return QString::fromUtf8(es);
+    case AppLanguage::de:
+        return QString::fromUtf8(de);
     }
     return QString::fromUtf8(en);
 }

@@ -14,16 +14,22 @@ namespace veloxa {
 namespace {
 
 const SecretSchema* schema() {
-    static const SecretSchema s = {
-        "net.veloxa.SecureItem",
-        SECRET_SCHEMA_NONE,
-        {
-            {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {"accessible", SECRET_SCHEMA_ATTRIBUTE_STRING},
-            {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
-        },
-        0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    static const SecretSchema s = {"net.veloxa.SecureItem",
+                                   SECRET_SCHEMA_NONE,
+                                   {
+                                       {"service", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                       {"account", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                       {"accessible", SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                       {nullptr, SECRET_SCHEMA_ATTRIBUTE_STRING},
+                                   },
+                                   0,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr,
+                                   nullptr};
     return &s;
 }
 
@@ -142,8 +148,8 @@ SecureItemStore::Status LibsecretItemStore::update(const QString& service, const
 SecureItemStore::Status LibsecretItemStore::add(const QString& service, const QString& account,
                                                 const QString& label, const QByteArray& data,
                                                 Accessibility) {
-    const std::string s = service.toStdString(), a = account.toStdString(),
-                      l = label.toStdString(), bytes = data.toStdString();
+    const std::string s = service.toStdString(), a = account.toStdString(), l = label.toStdString(),
+                      bytes = data.toStdString();
     return withDeadline<Status>(m_deadline, Status::failure, [=](GCancellable* c) {
         GError* error = nullptr;
         SecretValue* value = secret_value_new(bytes.data(), static_cast<gssize>(bytes.size()),

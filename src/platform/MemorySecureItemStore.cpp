@@ -43,8 +43,8 @@ SecureItemStore::Status MemorySecureItemStore::add(const QString& service, const
     return Status::success;
 }
 
-std::optional<MemorySecureItemStore::Item> MemorySecureItemStore::item(const QString& service,
-                                                                       const QString& account) const {
+std::optional<MemorySecureItemStore::Item>
+MemorySecureItemStore::item(const QString& service, const QString& account) const {
     const auto it = m_items.constFind(keyOf(service, account));
     return it == m_items.cend() ? std::nullopt : std::optional<Item>(*it);
 }

@@ -6,8 +6,8 @@ namespace veloxa {
 
 using Status = SecureItemStore::Status;
 
-SessionStore::SessionStore(std::shared_ptr<SecureItemStore> items, QString service,
-                           QString account, QString label)
+SessionStore::SessionStore(std::shared_ptr<SecureItemStore> items, QString service, QString account,
+                           QString label)
     : m_items(std::move(items)), m_service(std::move(service)), m_account(std::move(account)),
       m_label(std::move(label)) {}
 

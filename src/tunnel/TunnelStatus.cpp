@@ -10,13 +10,20 @@ std::optional<TunnelStatus> fromRaw(qint64 raw) {
 
 QString text(TunnelStatus status) {
     switch (status) {
-    case TunnelStatus::inactive: return QStringLiteral("inactive");
-    case TunnelStatus::activating: return QStringLiteral("activating");
-    case TunnelStatus::active: return QStringLiteral("active");
-    case TunnelStatus::deactivating: return QStringLiteral("deactivating");
-    case TunnelStatus::reasserting: return QStringLiteral("reasserting");
-    case TunnelStatus::restarting: return QStringLiteral("restarting");
-    case TunnelStatus::waiting: return QStringLiteral("waiting");
+    case TunnelStatus::inactive:
+        return QStringLiteral("inactive");
+    case TunnelStatus::activating:
+        return QStringLiteral("activating");
+    case TunnelStatus::active:
+        return QStringLiteral("active");
+    case TunnelStatus::deactivating:
+        return QStringLiteral("deactivating");
+    case TunnelStatus::reasserting:
+        return QStringLiteral("reasserting");
+    case TunnelStatus::restarting:
+        return QStringLiteral("restarting");
+    case TunnelStatus::waiting:
+        return QStringLiteral("waiting");
     }
     return QStringLiteral("unknown(%1)").arg(static_cast<qint64>(status));
 }
@@ -24,11 +31,16 @@ QString text(TunnelStatus status) {
 TunnelStatus fromVPNStatus(int vpnRaw) {
     switch (static_cast<VPNStatus>(vpnRaw)) {
     case VPNStatus::invalid:
-    case VPNStatus::disconnected: return TunnelStatus::inactive;
-    case VPNStatus::connecting: return TunnelStatus::activating;
-    case VPNStatus::connected: return TunnelStatus::active;
-    case VPNStatus::reasserting: return TunnelStatus::reasserting;
-    case VPNStatus::disconnecting: return TunnelStatus::deactivating;
+    case VPNStatus::disconnected:
+        return TunnelStatus::inactive;
+    case VPNStatus::connecting:
+        return TunnelStatus::activating;
+    case VPNStatus::connected:
+        return TunnelStatus::active;
+    case VPNStatus::reasserting:
+        return TunnelStatus::reasserting;
+    case VPNStatus::disconnecting:
+        return TunnelStatus::deactivating;
     }
     return TunnelStatus::inactive;
 }

@@ -1,0 +1,252 @@
+#include "DevService.h"
+#include "api/APIClient.h"
+#include "localization/Localization.h"
+
+#include <QCoro/QCoroTask>
+#include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTest>
+
+using namespace veloxa;
+using Kind = APIError::Kind;
+
+// The client against the real dev service over loopback.
+class TestAPIClient : public QObject {
+    Q_OBJECT
+
+    dev::DevService::Options quiet() {
+        dev::DevService::Options o;
+        o.printCodes = false;
+        return o;
+    }
+    dev::DevService m_service{quiet()};
+    quint16 m_port = 0;
+    std::unique_ptr<APIClient> m_client;
+
+    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    const dev::DevService::RecordedRequest& last() const { return m_service.requests().last(); }
+
+    // Queues one scripted answer for the next API request.
+    void script(int status, const QByteArray& body, int delayMs = 0,
+                const QByteArray& type = "application/json") {
+        m_service.reset();
+        QNetworkAccessManager nam;
+        QNetworkRequest request(QUrl(base().toString() + QStringLiteral("/dev/next-response")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
+        const QJsonObject o{{"status", status},
+                            {"body", QString::fromUtf8(body)},
+                            {"delay_ms", delayMs},
+                            {"content_type", QString::fromLatin1(type)}};
+        QNetworkReply* reply = nam.post(request, QJsonDocument(o).toJson());
+        QTRY_VERIFY(reply->isFinished());
+        QCOMPARE(reply->error(), QNetworkReply::NoError);
+        delete reply;
+    }
+
+    std::expected<LoginResult, APIError> verify(const QString& email, const QString& uuid) {
+        QCoro::waitFor(m_client->requestOTP(email));
+        const QString code = m_service.mailbox(email).last();
+        return QCoro::waitFor(m_client->verifyOTP(email, code, uuid,
+                                                  QStringLiteral("Studio — macOS 14.5"),
+                                                  QStringLiteral("macos-arm64")));
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        Localization::shared().setLanguage(AppLanguage::en);
+        m_port = m_service.listen(QHostAddress::LocalHost, 0);
+        QVERIFY(m_port != 0);
+        m_client = std::make_unique<APIClient>(base());
+    }
+    void init() { m_service.reset(); }
+
+    void signInRequestsCarryExactlyTheirFields() {
+        const auto login = verify(dev::DevService::activeSeed,
+                                  QStringLiteral("11111111-2222-4333-8444-555555555555"));
+        QVERIFY(login);
+        QCOMPARE(login->status, QStringLiteral("active"));
+        QCOMPARE(login->configs.size(), 2);
+
+        const auto& requests = m_service.requests();
+        QCOMPARE(requests.size(), 2);
+        const auto& otp = requests[0];
+        QCOMPARE(otp.method, QStringLiteral("POST"));
+        QCOMPARE(otp.path, QStringLiteral("/api/singbox/client/otp/request"));
+        QCOMPARE(otp.headers.value("content-type"), QStringLiteral("application/json"));
+        QVERIFY(!otp.headers.contains("authorization"));
+        QVERIFY(!otp.headers.contains("accept"));
+        QCOMPARE(QJsonDocument::fromJson(otp.body).object(),
+                 (QJsonObject{{"email", dev::DevService::activeSeed}}));
+
+        const auto& verifyRequest = requests[1];
+        QCOMPARE(verifyRequest.path, QStringLiteral("/api/singbox/client/otp/verify"));
+        QVERIFY(!verifyRequest.headers.contains("authorization"));
+        const auto body = QJsonDocument::fromJson(verifyRequest.body).object();
+        QCOMPARE(body.keys(),
+                 (QStringList{"code", "device_name", "device_uuid", "email", "platform"}));
+        QCOMPARE(body.value("device_name").toString(), QStringLiteral("Studio — macOS 14.5"));
+        QVERIFY(!verifyRequest.body.contains("\": ") &&
+                !verifyRequest.body.contains(", \"")); // compact
+
+        // Authenticated requests: bearer token, Content-Type even without a body.
+        QVERIFY(QCoro::waitFor(m_client->fetchMe(login->token)));
+        QCOMPARE(last().method, QStringLiteral("GET"));
+        QCOMPARE(last().path, QStringLiteral("/api/singbox/client/me"));
+        QCOMPARE(last().headers.value("authorization"), QStringLiteral("Bearer ") + login->token);
+        QCOMPARE(last().headers.value("content-type"), QStringLiteral("application/json"));
+        QVERIFY(last().body.isEmpty());
+
+        QVERIFY(QCoro::waitFor(m_client->logout(login->token)));
+        QCOMPARE(last().method, QStringLiteral("POST"));
+        QVERIFY(last().body.isEmpty());
+        const auto after = QCoro::waitFor(m_client->fetchMe(login->token));
+        QVERIFY(!after);
+        QCOMPARE(after.error().kind(), Kind::unauthorized);
+    }
+
+    void deviceLimitAndReplacement() {
+        const auto refused = verify(dev::DevService::fullSeed, QStringLiteral("NEW-DEVICE"));
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().kind(), Kind::deviceLimitReached);
+        const auto& limit = *refused.error().deviceLimit();
+        QCOMPARE(limit.maxDevices, 5);
+        QCOMPARE(limit.devices.size(), 5);
+
+        const QString old = limit.devices[2].deviceUuid;
+        const auto replaced = QCoro::waitFor(m_client->replaceOldDevice(limit.replaceToken, old));
+        QVERIFY(replaced);
+        QVERIFY(!last().headers.contains("authorization"));
+        QCOMPARE(QJsonDocument::fromJson(last().body).object(),
+                 (QJsonObject{{"replace_token", limit.replaceToken}, {"old_device_uuid", old}}));
+        QCOMPARE(replaced->devices.size(), 5);
+        QCOMPARE(replaced->devices.last().deviceUuid, QStringLiteral("NEW-DEVICE"));
+
+        // The replace token is one-time: the service's message comes back as a server error.
+        const auto again = QCoro::waitFor(
+            m_client->replaceOldDevice(limit.replaceToken, limit.devices[0].deviceUuid));
+        QVERIFY(!again);
+        QCOMPARE(again.error().kind(), Kind::server);
+        QCOMPARE(again.error().description(),
+                 QStringLiteral("The replacement offer has expired. Sign in again."));
+    }
+
+    void deleteDeviceEncodesOneSegment() {
+        const auto login = verify(dev::DevService::activeSeed, QStringLiteral("DEV-1"));
+        QVERIFY(login);
+        QVERIFY(QCoro::waitFor(m_client->deleteDevice(QStringLiteral("DEV-1"), login->token)));
+        QCOMPARE(last().method, QStringLiteral("DELETE"));
+        QCOMPARE(last().path, QStringLiteral("/api/singbox/client/devices/DEV-1"));
+        QVERIFY(last().body.isEmpty());
+        // Deleting this device revoked its own token.
+        QCOMPARE(QCoro::waitFor(m_client->fetchMe(login->token)).error().kind(),
+                 Kind::unauthorized);
+
+        const auto other = verify(dev::DevService::activeSeed, QStringLiteral("DEV-2"));
+        const auto odd =
+            QCoro::waitFor(m_client->deleteDevice(QStringLiteral("../me?x=1 #"), other->token));
+        QCOMPARE(last().path, QStringLiteral("/api/singbox/client/devices/..%2Fme%3Fx%3D1%20%23"));
+        QCOMPARE(odd.error().kind(), Kind::server);
+        QCOMPARE(odd.error().description(), QStringLiteral("Device not found"));
+    }
+
+    void statusMapping_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("description");
+        const QByteArray limit = R"({"replace_token":"r","max_devices":2,"devices":[]})";
+        QTest::newRow("409 device limit")
+            << 409 << limit << int(Kind::deviceLimitReached) << "Device limit exceeded";
+        QTest::newRow("409 message")
+            << 409 << QByteArray(R"({"error":"Busy"})") << int(Kind::server) << "Busy";
+        QTest::newRow("409 empty")
+            << 409 << QByteArray() << int(Kind::server) << "Ошибка сервера (409)";
+        QTest::newRow("401 message") << 401 << QByteArray(R"({"error":"Code expired"})")
+                                     << int(Kind::server) << "Code expired";
+        QTest::newRow("401 empty")
+            << 401 << QByteArray() << int(Kind::unauthorized) << "Sign-in required";
+        QTest::newRow("401 with limit body")
+            << 401 << limit << int(Kind::unauthorized) << "Sign-in required";
+        QTest::newRow("500 html") << 500 << QByteArray("<html>oops</html>") << int(Kind::server)
+                                  << "Ошибка сервера (500)";
+        QTest::newRow("400 message") << 400 << QByteArray(R"({"error":"Invalid code"})")
+                                     << int(Kind::server) << "Invalid code";
+        QTest::newRow("302 not followed")
+            << 302 << QByteArray() << int(Kind::server) << "Ошибка сервера (302)";
+        QTest::newRow("200 empty object")
+            << 200 << QByteArray("{}") << int(Kind::decoding) << "Unexpected server response";
+        QTest::newRow("204 no body")
+            << 204 << QByteArray() << int(Kind::decoding) << "Unexpected server response";
+        QTest::newRow("200 ok false") << 200 << QByteArray(R"({"ok":false})") << -1 << "";
+    }
+    void statusMapping() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, kind);
+        QFETCH(QString, description);
+        script(status, body, 0, body.startsWith('<') ? "text/html" : "application/json");
+        const auto result = QCoro::waitFor(m_client->logout(QStringLiteral("t")));
+        if (kind < 0) {
+            QVERIFY(result);
+            return;
+        }
+        QVERIFY(!result);
+        QCOMPARE(int(result.error().kind()), kind);
+        QCOMPARE(result.error().description(), description);
+    }
+
+    void oversizedBodiesAreNotRead() {
+        const QByteArray huge(APIClient::maxResponseBytes + 1024, 'x');
+        script(200, huge);
+        QCOMPARE(QCoro::waitFor(m_client->fetchMe(QStringLiteral("t"))).error().kind(),
+                 Kind::decoding);
+        script(500, huge);
+        QCOMPARE(QCoro::waitFor(m_client->fetchMe(QStringLiteral("t"))).error().description(),
+                 QStringLiteral("Ошибка сервера (500)"));
+    }
+
+    void transportFailures() {
+        script(200, R"({"ok":true})", 3000);
+        APIClient impatient(base());
+        impatient.setTimeout(std::chrono::milliseconds(300));
+        const auto late = QCoro::waitFor(impatient.requestOTP(QStringLiteral("a@b.c")));
+        QVERIFY(!late);
+        QCOMPARE(late.error().kind(), Kind::network);
+        QCOMPARE(late.error().description(), QStringLiteral("The request timed out."));
+
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        APIClient nowhere(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port)));
+        const auto refused = QCoro::waitFor(nowhere.requestOTP(QStringLiteral("a@b.c")));
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().kind(), Kind::network);
+        QVERIFY(!refused.error().description().isEmpty());
+    }
+
+    void descriptionsFollowTheLanguageWhenRead() {
+        script(200, "{}");
+        const auto result = QCoro::waitFor(m_client->requestOTP(QStringLiteral("a@b.c")));
+        Localization::shared().setLanguage(AppLanguage::de);
+        QCOMPARE(result.error().description(), QStringLiteral("Unerwartete Serverantwort"));
+        Localization::shared().setLanguage(AppLanguage::ru);
+        QCOMPARE(APIError::unauthorized().description(), QStringLiteral("Требуется вход"));
+        QCOMPARE(APIError::deviceLimitReached({}).description(),
+                 QStringLiteral("Превышен лимит устройств"));
+        // The fallback server text is the same in every language.
+        script(503, "");
+        QCOMPARE(QCoro::waitFor(m_client->logout(QStringLiteral("t"))).error().description(),
+                 QStringLiteral("Ошибка сервера (503)"));
+        Localization::shared().setLanguage(AppLanguage::en);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAPIClient)
+#include "tst_apiclient.moc"

@@ -1,0 +1,107 @@
+#include "platform/LibsecretItemStore.h"
+#include "session/SessionStore.h"
+
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+using namespace veloxa;
+using Status = SecureItemStore::Status;
+
+// The secret store against a real Secret Service (gnome-keyring under dbus-run-session,
+// started by the test script), and against buses that are missing or never answer.
+class TestKeyringStore : public QObject {
+    Q_OBJECT
+
+    // A fresh service name per run so earlier runs' items never interfere.
+    const QString service =
+        QStringLiteral("veloxa.test.") + QUuid::createUuid().toString(QUuid::Id128);
+    const QString account = QStringLiteral("state");
+
+    bool haveSecretService() {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            return false;
+        LibsecretItemStore probe;
+        return probe.find(service, QStringLiteral("probe")).status != Status::failure;
+    }
+
+    // Runs one check of this binary in a child whose session bus is `busAddress`.
+    void runChild(const QString& mode) {
+        QProcess child;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELOXA_KEYRING_CHILD"), mode);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("childCheck")});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitCode(), 0);
+    }
+
+private slots:
+    void childCheck() {
+        const QString mode = qEnvironmentVariable("VELOXA_KEYRING_CHILD");
+        if (mode.isEmpty())
+            QSKIP("runs only inside the child processes of the bus checks");
+        QTemporaryDir dir;
+        QLocalServer silent; // accepts and never speaks, like a wedged service
+        if (mode == u"silent") {
+            QVERIFY(silent.listen(dir.filePath(QStringLiteral("bus"))));
+            qputenv("DBUS_SESSION_BUS_ADDRESS",
+                    "unix:path=" + dir.filePath(QStringLiteral("bus")).toUtf8());
+        } else {
+            qputenv("DBUS_SESSION_BUS_ADDRESS",
+                    "unix:path=" + dir.filePath(QStringLiteral("none")).toUtf8());
+        }
+        auto items = std::make_shared<LibsecretItemStore>(std::chrono::milliseconds(700));
+        SessionStore store(items, service, account, QStringLiteral("label"));
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(store.load(), std::nullopt);
+        const QString uuid = store.currentDeviceUUID();
+        store.save({uuid, QStringLiteral("t"), QStringLiteral("e")});
+        QCOMPARE(store.load()->token, QStringLiteral("t")); // the cache keeps the new state
+        // relabel, find, update(+add) twice: every call ends by its deadline
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void missingBusDegradesQuietly() { runChild(QStringLiteral("absent")); }
+    void silentBusIsCutOffByTheDeadline() { runChild(QStringLiteral("silent")); }
+
+    void realKeyringRoundTrip() {
+        if (!haveSecretService()) {
+            if (qEnvironmentVariableIsSet("VELOXA_REQUIRE_KEYRING"))
+                QFAIL("no Secret Service answers on the session bus");
+            QSKIP("no Secret Service on this session bus (run under scripts/test)");
+        }
+        LibsecretItemStore items;
+        QCOMPARE(items.find(service, account).status, Status::itemNotFound);
+        QCOMPARE(items.update(service, account, QByteArray("x"), std::nullopt),
+                 Status::itemNotFound);
+        QCOMPARE(items.add(service, account, QStringLiteral("Veloxa — сессия входа"), "{\"a\":1}",
+                           SecureItemStore::Accessibility::afterFirstUnlockThisDeviceOnly),
+                 Status::success);
+        auto found = items.find(service, account);
+        QCOMPARE(found.status, Status::success);
+        QCOMPARE(found.data, QByteArray("{\"a\":1}"));
+        QCOMPARE(items.update(service, account, QByteArray("{\"b\":2}"), QStringLiteral("new")),
+                 Status::success);
+        QCOMPARE(items.find(service, account).data, QByteArray("{\"b\":2}"));
+
+        // The session store over it: what one launch saves, the next one reads.
+        const QString other = service + QStringLiteral(".session");
+        auto shared = std::make_shared<LibsecretItemStore>();
+        SessionStore first(shared, other, account, QStringLiteral("Veloxa — сессия входа"));
+        const QString uuid = first.currentDeviceUUID();
+        first.save({uuid, QStringLiteral("token"), QStringLiteral("a@b.c")});
+        SessionStore second(shared, other, account, QStringLiteral("Veloxa — сессия входа"));
+        const auto loaded = second.load();
+        QVERIFY(loaded);
+        QCOMPARE(*loaded, (SessionState{uuid, QStringLiteral("token"), QStringLiteral("a@b.c")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKeyringStore)
+#include "tst_keyringstore.moc"
