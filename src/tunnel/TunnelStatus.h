@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QtQml/qqmlregistration.h>
 #include <optional>
 
 namespace veloxa {
@@ -11,7 +10,6 @@ namespace veloxa {
 // them as integers and convert back.
 namespace TunnelStatusNS {
 Q_NAMESPACE
-QML_NAMED_ELEMENT(TunnelStatus)
 
 enum class TunnelStatus : qint64 {
     inactive = 0,
