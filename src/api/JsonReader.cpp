@@ -117,4 +117,17 @@ QStringList JsonReader::requireStringArray(const char* key) const {
     return out;
 }
 
+QMap<QString, QString> JsonReader::requireStringMap(const char* key) const {
+    const json& object = member(key, json::value_t::object, "object");
+    QMap<QString, QString> out;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (!it->is_string())
+            fail(QStringLiteral("wrong type for \"%1.%2\": expected string, found %3")
+                     .arg(keyPath(key), QString::fromStdString(it.key()), typeName(*it)));
+        out.insert(QString::fromStdString(it.key()),
+                   QString::fromStdString(it->get<std::string>()));
+    }
+    return out;
+}
+
 } // namespace veloxa

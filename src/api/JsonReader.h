@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -36,6 +37,12 @@ public:
     quint64 requireUInt64(const char* key) const;
     bool requireBool(const char* key) const;
     QStringList requireStringArray(const char* key) const;
+    QMap<QString, QString> requireStringMap(const char* key) const;
+
+    template <class T> T require(const char* key) const {
+        return T::fromJson(
+            JsonReader(member(key, nlohmann::json::value_t::object, "object"), keyPath(key)));
+    }
 
     template <class T> QList<T> requireArray(const char* key) const {
         const auto& array = member(key, nlohmann::json::value_t::array, "array");
