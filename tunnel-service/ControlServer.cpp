@@ -23,6 +23,16 @@ ControlServer::ControlServer(TunnelService& service, ConfigurationStore& store, 
     connect(&m_service, &TunnelService::statusChanged, this, &ControlServer::broadcast);
 }
 
+ControlServer::~ControlServer() {
+    // Clients go first, quietly: their handlers refer to this object.
+    for (const auto& client : std::as_const(m_clients))
+        if (client) {
+            client->disconnect(this);
+            client->abort();
+        }
+    m_clients.clear();
+}
+
 std::expected<void, QString> ControlServer::listen(const QString& path, int mode, long group) {
     QLocalServer::removeServer(path);
     if (!m_server.listen(path))

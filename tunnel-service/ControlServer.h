@@ -18,6 +18,7 @@ class ControlServer : public QObject {
 public:
     ControlServer(TunnelService& service, ConfigurationStore& store, PeerPolicy policy,
                   QString serviceId, QString version, QObject* parent = nullptr);
+    ~ControlServer() override;
 
     // Listens at `path` with the given file mode (and group, when >= 0).
     std::expected<void, QString> listen(const QString& path, int mode, long group);

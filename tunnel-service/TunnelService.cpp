@@ -18,6 +18,9 @@ TunnelService::TunnelService(ServiceOptions options, ConfigurationStore& store, 
         if (!m_activeId.isEmpty() && !m_stopRequested)
             launch(m_activeId);
     });
+    m_stableTimer.setSingleShot(true);
+    m_stableTimer.setInterval(stableAfterMs);
+    connect(&m_stableTimer, &QTimer::timeout, this, [this] { m_restartAttempt = 0; });
 }
 
 TunnelService::~TunnelService() {
@@ -163,7 +166,7 @@ void TunnelService::launch(const QString& identifier) {
 }
 
 void TunnelService::onEngineReady() {
-    m_restartAttempt = 0;
+    m_stableTimer.start();
     setStatus(m_activeId, connected);
 }
 
@@ -172,6 +175,7 @@ void TunnelService::onEngineFinished(bool wasReady, const QString& detail) {
     if (!engine || engine != m_engine.get())
         return;
     m_engine.reset();
+    m_stableTimer.stop();
     QFile::remove(engineConfigPath(m_activeId));
     if (m_stopRequested) {
         setStatus(m_activeId, disconnected);

@@ -26,6 +26,8 @@ public:
     };
     // Waits between restarts of an engine that died while connected; then it gives up.
     static constexpr int restartDelaysMs[] = {250, 1000, 2000};
+    // An engine that stays up this long after a restart counts as recovered.
+    static constexpr int stableAfterMs = 10000;
 
     TunnelService(ServiceOptions options, ConfigurationStore& store, QObject* parent = nullptr);
     ~TunnelService() override;
@@ -67,6 +69,7 @@ private:
     bool m_stopRequested = false;
     int m_restartAttempt = 0;
     QTimer m_restartTimer;
+    QTimer m_stableTimer;
     // Started while another engine was still stopping.
     QString m_pendingStart;
 };

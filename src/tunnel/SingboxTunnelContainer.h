@@ -1,0 +1,56 @@
+#pragma once
+
+#include "SingboxRuntimeStats.h"
+#include "TunnelStatus.h"
+#include "TunnelXPCProtocol.h"
+#include "platform/Bundle.h"
+#include "platform/ipc/LocalXPCConnection.h"
+#include "platform/netext/TunnelProviderManager.h"
+
+#include <memory>
+
+namespace veloxa {
+
+// One tunnel: a stored VPN configuration, the client's view of its status, and the
+// statistics connection to the running tunnel (made on demand, reused across polls).
+class SingboxTunnelContainer : public std::enable_shared_from_this<SingboxTunnelContainer> {
+public:
+    using Completion = std::function<void(std::optional<QString> error)>;
+
+    // The initial status comes from the configuration's connection.
+    static std::shared_ptr<SingboxTunnelContainer>
+    create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, QString runtimeDir);
+
+    TunnelStatus status() const { return m_status; }
+    const std::shared_ptr<TunnelProviderManager>& tunnelProvider() const { return m_provider; }
+    LocalXPCConnection* xpcConnection() const { return m_xpc.get(); }
+
+    void startActivation(Completion done);
+    void stopActivation();
+    void refreshStatus();
+
+    // The statistics proxy, connecting first when needed; nothing without a service name.
+    std::shared_ptr<TunnelXPCProtocol> xpcProxy();
+    // Calls back with the counters or with nothing; not at all when the request cannot
+    // be delivered.
+    void
+    getRuntimeTunnelConfiguration(std::function<void(std::optional<SingboxRuntimeStats>)> done);
+
+private:
+    SingboxTunnelContainer(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle,
+                           QString runtimeDir);
+    TunnelStatus currentSystemStatus();
+    void clearConnection(LocalXPCConnection* which);
+
+    struct DeleteLater {
+        void operator()(LocalXPCConnection* c) const { c->deleteLater(); }
+    };
+
+    TunnelStatus m_status = TunnelStatus::inactive;
+    std::shared_ptr<TunnelProviderManager> m_provider;
+    std::unique_ptr<LocalXPCConnection, DeleteLater> m_xpc;
+    Bundle m_bundle;
+    QString m_runtimeDir;
+};
+
+} // namespace veloxa

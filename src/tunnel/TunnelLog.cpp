@@ -1,0 +1,3 @@
+#include "TunnelLog.h"
+
+Q_LOGGING_CATEGORY(lcSingboxTunnel, "SingboxTunnel")

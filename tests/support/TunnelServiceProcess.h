@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDir>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <nlohmann/json.hpp>
+
+#include <optional>
+
+// A real `veloxa-tunnel --user` in a temporary directory, with fake-engine as its engine
+// and a fake sysfs tree for its counters.
+class TunnelServiceProcess {
+public:
+    explicit TunnelServiceProcess(QStringList extraArguments = {});
+    ~TunnelServiceProcess();
+
+    bool start();
+    void kill();     // SIGKILL
+    int terminate(); // SIGTERM; the exit code
+    qint64 pid() const { return m_process.processId(); }
+    QString log() const { return QString::fromUtf8(m_log); }
+    void collectLog();
+
+    QString root() const { return m_dir.path(); }
+    QString runtimeDir() const { return m_dir.filePath(QStringLiteral("run")); }
+    QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
+    QString sysfs() const { return m_dir.filePath(QStringLiteral("sys")); }
+    QString controlSocket() const { return runtimeDir() + QStringLiteral("/tunnel.sock"); }
+    QString statsSocket() const {
+        return runtimeDir() + QStringLiteral("/group.test.network-extension");
+    }
+    static QString appGroup() { return QStringLiteral("group.test"); }
+
+    // Writes an interface's counters (any text) into the fake sysfs tree.
+    void setCounters(const QString& interface, const QByteArray& rx, const QByteArray& tx);
+    // A tunnel-engine document with a tun inbound on `interface` and fake-engine options.
+    static std::string engineConfig(const QString& interface,
+                                    const nlohmann::json& fakeEngine = {});
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_extra;
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+// A line-protocol client for raw frames on the control socket.
+class RawControlClient {
+public:
+    bool connectTo(const QString& path);
+    // Sends a request and waits for its reply; events seen meanwhile are kept.
+    std::optional<nlohmann::json> request(nlohmann::json request, int timeoutMs = 5000);
+    void writeRaw(const QByteArray& bytes);
+    // Waits for the next reply-or-event frame.
+    std::optional<nlohmann::json> next(int timeoutMs = 5000);
+    // Waits until a status event for `identifier` with `status` arrives; returns the
+    // sequence of statuses seen for it up to then.
+    std::optional<QList<int>> waitForStatus(const QString& identifier, int status,
+                                            int timeoutMs = 10000);
+    bool waitForClosed(int timeoutMs = 3000);
+    QLocalSocket& socket() { return m_socket; }
+
+private:
+    QLocalSocket m_socket;
+    QByteArray m_buffer;
+    QList<nlohmann::json> m_events;
+    int m_nextId = 1;
+};
