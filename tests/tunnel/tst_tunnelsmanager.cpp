@@ -1,0 +1,303 @@
+#include "platform/netext/TunnelServiceClient.h"
+#include "support/TunnelServiceProcess.h"
+#include "tunnel/SingboxTunnelsManager.h"
+
+#include <QLocalServer>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace veloxa;
+using json = nlohmann::json;
+
+// The tunnel-control layer against a real tunnel service with fake-engine.
+class TestTunnelsManager : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TunnelServiceProcess> service;
+    std::unique_ptr<TunnelServiceClient> client;
+    const Bundle bundle{{{"CFBundleIdentifier", QStringLiteral("net.veloxa.client")},
+                         {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
+                        QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
+    const QString ours = QStringLiteral("net.veloxa.client.network-extension");
+
+    SingboxTunnelsManager::Pointer loadManager() {
+        std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> result;
+        TunnelProviderManager::loadAllFromPreferences(*client, [&](auto list, auto error) {
+            SingboxTunnelsManager::create(list, error, *client, bundle, service->runtimeDir(),
+                                          [&](auto created) { result = created; });
+        });
+        (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
+        return result && *result ? **result : nullptr;
+    }
+    SingboxTunnelsManager::Container add(SingboxTunnelsManager& manager, const QString& name,
+                                         const std::string& engine) {
+        std::optional<std::expected<SingboxTunnelsManager::Container, SingboxTunnelsManagerError>>
+            result;
+        manager.add({name, QString::fromStdString(engine)}, [&](auto added) { result = added; });
+        (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
+        return result && *result ? **result : nullptr;
+    }
+    std::optional<QString> start(SingboxTunnelsManager& manager,
+                                 const SingboxTunnelsManager::Container& c) {
+        std::optional<std::optional<QString>> result;
+        manager.startActivation(c, [&](auto error) { result = error; });
+        if (c->status() != TunnelStatus::inactive)
+            [&] { QCOMPARE(c->status(), TunnelStatus::activating); }();
+        (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
+        return result.value_or(QStringLiteral("no answer"));
+    }
+    std::optional<SingboxRuntimeStats> stats(const SingboxTunnelsManager::Container& c) {
+        std::optional<std::optional<SingboxRuntimeStats>> result;
+        c->getRuntimeTunnelConfiguration([&](auto s) { result = s; });
+        (void)QTest::qWaitFor([&] { return result.has_value(); }, 3000);
+        return result.value_or(std::nullopt);
+    }
+    json storedConfigurations() {
+        RawControlClient raw;
+        if (!raw.connectTo(service->controlSocket()))
+            return {};
+        return (*raw.request({{"op", "loadAll"}}))["configurations"];
+    }
+
+private slots:
+    void init() {
+        service = std::make_unique<TunnelServiceProcess>();
+        QVERIFY(service->start());
+        client = std::make_unique<TunnelServiceClient>(service->controlSocket());
+        QTRY_VERIFY(client->isConnected());
+    }
+    void cleanup() {
+        client.reset();
+        service.reset();
+    }
+
+    void keepsOnlyThisExtensionsConfigurations() {
+        RawControlClient raw;
+        QVERIFY(raw.connectTo(service->controlSocket()));
+        for (const auto& [name, provider] : {std::pair{"first", ours.toStdString()},
+                                             std::pair{"foreign", std::string("com.example.other")},
+                                             std::pair{"second", ours.toStdString()}})
+            raw.request({{"op", "save"},
+                         {"configuration",
+                          {{"localizedDescription", name},
+                           {"isEnabled", true},
+                           {"providerBundleIdentifier", provider},
+                           {"serverAddress", name},
+                           {"providerConfiguration", json::object()}}}});
+        const auto manager = loadManager();
+        QVERIFY(manager);
+        QCOMPARE(manager->tunnels().size(), 2);
+        QCOMPARE(manager->tunnels()[0]->tunnelProvider()->localizedDescription,
+                 QStringLiteral("first"));
+        QCOMPARE(manager->tunnels()[1]->tunnelProvider()->localizedDescription,
+                 QStringLiteral("second"));
+        QCOMPARE(manager->tunnels()[0]->status(), TunnelStatus::inactive);
+    }
+
+    void addModifyRemove() {
+        const auto manager = loadManager();
+        QVERIFY(manager && manager->tunnels().isEmpty());
+        const auto container = add(*manager, QStringLiteral("Veloxa — Germany"), "{\"de\":1}");
+        QVERIFY(container);
+        QCOMPARE(manager->tunnels().size(), 1);
+        // Adding the same name again makes a second configuration; names are not checked.
+        QVERIFY(add(*manager, QStringLiteral("Veloxa — Germany"), "{}"));
+        QCOMPARE(storedConfigurations().size(), 2u);
+
+        std::optional<std::optional<SingboxTunnelsManagerError>> modified;
+        manager->modify(container,
+                        {QStringLiteral("Veloxa — Russia"), QStringLiteral("{\"ru\":1}")},
+                        [&](auto error) { modified = error; });
+        QTRY_VERIFY(modified.has_value());
+        QCOMPARE(*modified, std::nullopt);
+        const auto stored = storedConfigurations()[0];
+        QCOMPARE(QString::fromStdString(stored["localizedDescription"]),
+                 QStringLiteral("Veloxa — Russia"));
+        QCOMPARE(QString::fromStdString(stored["serverAddress"]),
+                 QStringLiteral("Veloxa — Russia"));
+        QCOMPARE(QString::fromStdString(stored["providerBundleIdentifier"]), ours);
+        QCOMPARE(QString::fromStdString(stored["providerConfiguration"]["SingboxConfig"]),
+                 QStringLiteral("{\"ru\":1}"));
+        QCOMPARE(manager->tunnels().first(), container); // same container, same place
+
+        std::optional<std::optional<QString>> removed;
+        manager->remove(container, [&](auto error) { removed = error; });
+        QTRY_VERIFY(removed.has_value());
+        QCOMPARE(*removed, std::nullopt);
+        QCOMPARE(manager->tunnels().size(), 1);
+        QCOMPARE(storedConfigurations().size(), 1u);
+        // A second removal is the service's error, passed on as it is.
+        removed.reset();
+        manager->remove(container, [&](auto error) { removed = error; });
+        QTRY_VERIFY(removed.has_value());
+        QCOMPARE(*removed, QStringLiteral("No such configuration"));
+    }
+
+    void startStatusAndStatistics() {
+        const auto manager = loadManager();
+        const auto container =
+            add(*manager, QStringLiteral("T"), TunnelServiceProcess::engineConfig("veloxa3"));
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::active);
+
+        service->setCounters(QStringLiteral("veloxa3"), "1536", "18446744073709551615");
+        const auto counters = stats(container);
+        QVERIFY(counters);
+        QCOMPARE(counters->rxBytes, 1536u);
+        QCOMPARE(counters->txBytes, std::numeric_limits<quint64>::max());
+        LocalXPCConnection* connection = container->xpcConnection();
+        QVERIFY(connection);
+        QVERIFY(stats(container));
+        QCOMPARE(container->xpcConnection(), connection); // reused between polls
+
+        container->stopActivation();
+        QTRY_COMPARE(container->status(), TunnelStatus::inactive);
+        QCOMPARE(container->xpcConnection(), nullptr); // closed on the move into inactive
+    }
+
+    void disabledConfigurationIsEnabledFirst() {
+        RawControlClient raw;
+        QVERIFY(raw.connectTo(service->controlSocket()));
+        raw.request({{"op", "save"},
+                     {"configuration",
+                      {{"localizedDescription", "off"},
+                       {"isEnabled", false},
+                       {"providerBundleIdentifier", ours.toStdString()},
+                       {"serverAddress", "off"},
+                       {"providerConfiguration",
+                        {{"SingboxConfig", TunnelServiceProcess::engineConfig("v9")}}}}}});
+        const auto manager = loadManager();
+        const auto container = manager->tunnels().first();
+        QVERIFY(!container->tunnelProvider()->isEnabled);
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "startActivation: tunnelProvider disabled, enabling + saving first");
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QVERIFY(storedConfigurations()[0]["isEnabled"] == true);
+    }
+
+    void startFailures() {
+        const auto manager = loadManager();
+        // A configuration that was never saved has no session to start.
+        auto unsaved = SingboxTunnelContainer::create(TunnelProviderManager::create(*client),
+                                                      bundle, service->runtimeDir());
+        unsaved->tunnelProvider()->isEnabled = true;
+        std::optional<QString> error;
+        unsaved->startActivation([&](auto e) { error = e; });
+        QCOMPARE(error, QStringLiteral("Could not start tunnel session"));
+        QCOMPARE(unsaved->status(), TunnelStatus::inactive);
+
+        // The engine is missing: the service's refusal is the start error.
+        TunnelServiceProcess noEngine(
+            {QStringLiteral("--engine"), QStringLiteral("/nonexistent/engine run -c {config}")});
+        QVERIFY(noEngine.start());
+        TunnelServiceClient other(noEngine.controlSocket());
+        QTRY_VERIFY(other.isConnected());
+        std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> created;
+        TunnelProviderManager::loadAllFromPreferences(other, [&](auto list, auto e) {
+            SingboxTunnelsManager::create(list, e, other, bundle, noEngine.runtimeDir(),
+                                          [&](auto m) { created = m; });
+        });
+        QTRY_VERIFY(created.has_value());
+        auto& failing = ***created;
+        std::optional<std::expected<SingboxTunnelsManager::Container, SingboxTunnelsManagerError>>
+            added;
+        failing.add({QStringLiteral("T"), QStringLiteral("{}")}, [&](auto a) { added = a; });
+        QTRY_VERIFY(added.has_value());
+        const auto container = **added;
+        std::optional<std::optional<QString>> started;
+        failing.startActivation(container, [&](auto e) { started = e; });
+        QTRY_VERIFY(started.has_value());
+        QCOMPARE(*started,
+                 QStringLiteral(
+                     "The tunnel engine \"/nonexistent/engine\" was not found on this computer"));
+        QCOMPARE(container->status(), TunnelStatus::inactive);
+    }
+
+    void serviceRestartWhileTheClientRuns() {
+        const auto manager = loadManager();
+        const auto container =
+            add(*manager, QStringLiteral("T"), TunnelServiceProcess::engineConfig("veloxa4"));
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        service->setCounters(QStringLiteral("veloxa4"), "5", "6");
+        QVERIFY(stats(container));
+
+        service->kill();
+        QTRY_COMPARE(container->status(), TunnelStatus::inactive);
+        QTRY_VERIFY(!client->isConnected());
+        // Calls made meanwhile fail with a clear error.
+        std::optional<std::expected<SingboxTunnelsManager::Container, SingboxTunnelsManagerError>>
+            added;
+        manager->add({QStringLiteral("X"), QStringLiteral("{}")}, [&](auto a) { added = a; });
+        QTRY_VERIFY(added.has_value());
+        QCOMPARE(added->error(), SingboxTunnelsManagerError::systemErrorOnAddTunnel);
+        QCOMPARE(start(*manager, container), TunnelServiceClient::unreachableMessage());
+
+        QVERIFY(service->start());
+        QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), 10000);
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QVERIFY(stats(container)); // a new statistics connection to the new service
+    }
+
+    void clientsShareStatusEvents() {
+        TunnelServiceClient second(service->controlSocket());
+        QTRY_VERIFY(second.isConnected());
+        QSignalSpy changes(&second, &TunnelServiceClient::statusDidChange);
+        const auto manager = loadManager();
+        const auto container =
+            add(*manager, QStringLiteral("T"), TunnelServiceProcess::engineConfig("v5"));
+        start(*manager, container);
+        const QString id = container->tunnelProvider()->identifier();
+        QTRY_COMPARE(second.status(id), 3);
+        QVERIFY(changes.count() >= 2);
+    }
+
+    void statisticsRepliesThatDoNotDecode() {
+        QTemporaryDir dir;
+        QLocalServer fake;
+        QVERIFY(fake.listen(
+            dir.filePath(TunnelServiceProcess::appGroup() + QStringLiteral(".network-extension"))));
+        QList<QByteArray> answers{"{\"rx_bytes\":0,\"tx_bytes\":0}",
+                                  "null",
+                                  "{\"rx_bytes\":1}",
+                                  "{\"rx_bytes\":-1,\"tx_bytes\":0}",
+                                  "{\"rx_bytes\":1.5,\"tx_bytes\":0}",
+                                  "{\"rx_bytes\":18446744073709551616,\"tx_bytes\":0}"};
+        connect(&fake, &QLocalServer::newConnection, this, [&] {
+            QLocalSocket* s = fake.nextPendingConnection();
+            connect(s, &QLocalSocket::readyRead, s, [s, &answers] {
+                while (s->canReadLine()) {
+                    s->readLine();
+                    s->write(answers.takeFirst() + '\n');
+                }
+            });
+        });
+        const auto manager = loadManager();
+        const auto saved = add(*manager, QStringLiteral("T"), "{}");
+        auto container =
+            SingboxTunnelContainer::create(saved->tunnelProvider(), bundle, dir.path());
+        QCOMPARE(stats(container), (SingboxRuntimeStats{0, 0}));
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "getRuntimeTunnelConfiguration: getRuntimeStats returned nil data");
+        QCOMPARE(stats(container), std::nullopt);
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "getRuntimeTunnelConfiguration: undecodable data, 14 bytes");
+        QCOMPARE(stats(container), std::nullopt);
+        QCOMPARE(stats(container), std::nullopt);
+        QCOMPARE(stats(container), std::nullopt);
+        QCOMPARE(stats(container), std::nullopt);
+
+        // Without an app group there is no service to ask.
+        auto nameless =
+            SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), dir.path());
+        QTest::ignoreMessage(QtCriticalMsg, "xpcProxy: missing app group id");
+        QTest::ignoreMessage(QtCriticalMsg,
+                             "getRuntimeTunnelConfiguration: xpcProxy() returned nil");
+        QCOMPARE(stats(nameless), std::nullopt);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTunnelsManager)
+#include "tst_tunnelsmanager.moc"
