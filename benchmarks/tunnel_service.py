@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Figures for the tunnel service: statistics round trip, start overhead, memory.
+
+Usage: benchmarks/tunnel_service.py [BUILD_DIR]   (default: build)
+Starts a private veloxa-tunnel --user with fake-engine in a temporary folder.
+"""
+import glob, json, os, socket, statistics, subprocess, sys, tempfile, time
+
+build = sys.argv[1] if len(sys.argv) > 1 else "build"
+service_bin = glob.glob(f"{build}/Veloxa.app/Contents/Library/SystemExtensions/*/veloxa-tunnel")[0]
+engine_bin = f"{build}/tools/fake-engine/fake-engine"
+root = tempfile.mkdtemp(prefix="veloxa-bench-")
+run, state, sysfs = (os.path.join(root, d) for d in ("run", "state", "sys"))
+os.makedirs(f"{sysfs}/veloxa0/statistics")
+for name, value in (("rx_bytes", "123456789"), ("tx_bytes", "987654321")):
+    with open(f"{sysfs}/veloxa0/statistics/{name}", "w") as f:
+        f.write(value + "\n")
+
+def rss_kb(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+service = subprocess.Popen([service_bin, "--user", "--runtime-dir", run, "--state-dir", state,
+                            "--sysfs-net", sysfs, "--app-group", "group.bench",
+                            "--engine", f"{engine_bin} run -c {{config}}"],
+                           stderr=subprocess.DEVNULL)
+try:
+    for _ in range(200):
+        if os.path.exists(f"{run}/tunnel.sock"):
+            break
+        time.sleep(0.02)
+    control = socket.socket(socket.AF_UNIX)
+    control.connect(f"{run}/tunnel.sock")
+    reader = control.makefile("rb")
+    next_id = [0]
+
+    def request(op, **fields):
+        next_id[0] += 1
+        control.sendall((json.dumps({"id": next_id[0], "op": op, **fields}) + "\n").encode())
+        while True:
+            frame = json.loads(reader.readline())
+            if frame.get("id") == next_id[0]:
+                return frame
+
+    def wait_status(ident, status):
+        while True:
+            frame = json.loads(reader.readline())
+            if frame.get("event") == "status" and frame["identifier"] == ident and frame["status"] == status:
+                return time.perf_counter()
+
+    time.sleep(0.5)
+    idle_rss = rss_kb(service.pid)
+
+    engine_doc = json.dumps({"inbounds": [{"type": "tun", "interface_name": "veloxa0"}],
+                             "fake_engine": {"ready_delay_ms": 0}})
+    config = request("save", configuration={
+        "localizedDescription": "Bench", "isEnabled": True, "serverAddress": "Bench",
+        "providerBundleIdentifier": "net.veloxa.client.network-extension",
+        "providerConfiguration": {"SingboxConfig": engine_doc}})["configuration"]
+    ident = config["identifier"]
+
+    # The engine's own time to readiness, measured directly.
+    with open(os.path.join(root, "engine.json"), "w") as f:
+        f.write(engine_doc)
+    readiness = []
+    for _ in range(10):
+        t0 = time.perf_counter()
+        p = subprocess.Popen([engine_bin, "run", "-c", os.path.join(root, "engine.json")],
+                             stderr=subprocess.PIPE)
+        p.stderr.readline()
+        readiness.append(time.perf_counter() - t0)
+        p.terminate(); p.wait()
+
+    starts = []
+    for _ in range(10):
+        t0 = time.perf_counter()
+        request("start", identifier=ident)
+        starts.append(wait_status(ident, 3) - t0)
+        connected_rss = rss_kb(service.pid)
+        request("stop", identifier=ident)
+        wait_status(ident, 1)
+    request("start", identifier=ident)
+    wait_status(ident, 3)
+    time.sleep(0.3)
+    connected_rss = rss_kb(service.pid)
+
+    stats = socket.socket(socket.AF_UNIX)
+    stats.connect(f"{run}/group.bench.network-extension")
+    stats_reader = stats.makefile("rb")
+    trips = []
+    for _ in range(2000):
+        t0 = time.perf_counter()
+        stats.sendall(b'{"op":"getRuntimeStats"}\n')
+        stats_reader.readline()
+        trips.append(time.perf_counter() - t0)
+
+    engine_ms = statistics.median(readiness) * 1000
+    start_ms = statistics.median(starts) * 1000
+    print("tunnel service figures (median)")
+    print(f"  statistics round trip:        {statistics.median(trips) * 1e6:8.1f} us   (target < 1000 us)")
+    print(f"  start -> connected:           {start_ms:8.1f} ms")
+    print(f"  engine's own readiness:       {engine_ms:8.1f} ms")
+    print(f"  service overhead on start:    {start_ms - engine_ms:8.1f} ms   (target < 50 ms)")
+    print(f"  resident memory, idle:        {idle_rss / 1024:8.1f} MB   (target < 15 MB)")
+    print(f"  resident memory, connected:   {connected_rss / 1024:8.1f} MB   (target < 15 MB)")
+finally:
+    service.terminate()
+    service.wait(10)
+    subprocess.run(["rm", "-rf", root])
