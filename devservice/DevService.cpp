@@ -140,7 +140,8 @@ bool DevService::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     for (const auto& [name, value] : request.headers())
         record.headers.insert(QString::fromLatin1(name).toLower(), QString::fromUtf8(value));
     record.body = request.body();
-    const bool isApi = record.path.startsWith(u"/api/");
+    // Everything but the controls is recorded and can be scripted.
+    const bool isApi = !record.path.startsWith(u"/dev/");
     if (isApi) {
         m_requests.append(record);
         if (m_requests.size() > 100)

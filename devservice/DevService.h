@@ -42,6 +42,7 @@ public:
         QMap<QString, QString> headers; // lower-case names
         QByteArray body;
     };
+    // Requests other than the /dev/ controls, oldest first (the last 100).
     const QList<RecordedRequest>& requests() const { return m_requests; }
     QStringList mailbox(const QString& email) const;
 

@@ -96,8 +96,9 @@ int main(int argc, char* argv[]) {
                           QString::fromUtf8(veloxa::build::version));
     StatsServer stats(service, policy, options.sysfsNet);
     const int socketMode = options.userMode || group < 0 ? 0600 : 0660;
-    for (auto listened : {control.listen(options.controlSocketPath(), socketMode, group),
-                          stats.listen(options.statsSocketPath(), socketMode, group)}) {
+    // The control socket comes last: once clients can reach it, everything is up.
+    for (auto listened : {stats.listen(options.statsSocketPath(), socketMode, group),
+                          control.listen(options.controlSocketPath(), socketMode, group)}) {
         if (!listened) {
             qCCritical(lcService).noquote() << listened.error();
             return 1;

@@ -1,0 +1,141 @@
+#include "DevService.h"
+#include "app/DeviceIdentity.h"
+#include "app/SignInForm.h"
+#include "localization/Localization.h"
+#include "platform/MemorySecureItemStore.h"
+
+#include <QHostAddress>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace veloxa;
+using Stage = AppState::LoginStage;
+
+// The form's side of signing in, driving a real model against the dev service.
+class TestSignInForm : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<dev::DevService> service;
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<SignInForm> form;
+
+    qsizetype requestCount(const QString& path) {
+        return std::count_if(service->requests().cbegin(), service->requests().cend(),
+                             [&](const auto& r) { return r.path == path; });
+    }
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        Localization::shared().setLanguage(AppLanguage::en);
+    }
+    void init() {
+        dev::DevService::Options options;
+        options.printCodes = false;
+        service = std::make_unique<dev::DevService>(options);
+        const quint16 port = service->listen(QHostAddress::LocalHost, 0);
+        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(),
+                                    QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)), QUrl(),
+                                    QStringLiteral("Studio — macOS 14.5")};
+        state = std::make_unique<AppState>(deps);
+        form = std::make_unique<SignInForm>(*state);
+    }
+
+    void addressRules_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "a@b.co" << true;
+        QTest::newRow("spaces and tabs around") << " \ta@b.co \t" << true;
+        QTest::newRow("no dot after the at") << "a@bco" << false;
+        QTest::newRow("two ats") << "a@@b.co" << false;
+        QTest::newRow("space inside") << "a b@c.de" << false;
+        QTest::newRow("line break kept") << "a@b.co\n" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void addressRules() {
+        QFETCH(QString, typed);
+        QFETCH(bool, valid);
+        QCOMPARE(SignInForm::isValidEmail(typed), valid);
+    }
+
+    void sendCodeValidatesTrimsAndCoolsDown() {
+        form->editEmail(QStringLiteral("nope@"));
+        QCoro::waitFor(form->sendCode());
+        QCOMPARE(state->authErrorMessage(), QStringLiteral("Enter a valid email address"));
+        QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/request")), 0);
+        form->editEmail(QStringLiteral("  active@veloxa.test\t"));
+        QCOMPARE(state->authErrorMessage(), std::nullopt); // editing clears the message
+
+        QSignalSpy focused(form.get(), &SignInForm::codeRequested);
+        QCoro::waitFor(form->sendCode());
+        QCOMPARE(state->loginEmail(), QStringLiteral("active@veloxa.test"));
+        QCOMPARE(state->loginStage(), Stage::code);
+        QCOMPARE(state->loginIsLoading(), false);
+        QCOMPARE(form->cooldownRemaining(), 60);
+        QCOMPARE(focused.count(), 1);
+        QCoro::waitFor(form->sendCode()); // during the cooldown: nothing
+        QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/request")), 1);
+
+        form->backToEmail();
+        QCOMPARE(state->loginStage(), Stage::email);
+        QCOMPARE(state->loginCode(), QString());
+        QCOMPARE(form->cooldownRemaining(), 60); // the cooldown survives going back
+    }
+
+    void failedRequestKeepsTheStep() {
+        form->editEmail(QStringLiteral("a@b.co"));
+        state->setOtpCooldownEndsAt(std::nullopt);
+        service.reset(); // the service is gone
+        QCoro::waitFor(form->sendCode());
+        QVERIFY(state->authErrorMessage());
+        QCOMPARE(state->loginStage(), Stage::email);
+        QCOMPARE(state->loginIsLoading(), false);
+        QCOMPARE(state->otpCooldownEndsAt(), std::nullopt);
+    }
+
+    void cooldownRounding() {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QCOMPARE(SignInForm::cooldownRemaining(std::nullopt, now), 0);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addMSecs(59200), now), 60);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addMSecs(1), now), 1);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addSecs(-5), now), 0);
+    }
+
+    void codeFilterAndAutomaticVerification() {
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("12a3")), QStringLiteral("123"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("12 34-56")), QStringLiteral("123456"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("1234567")), QStringLiteral("123456"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("١٢٣")), QStringLiteral("١٢٣"));
+
+        const QString email = dev::DevService::activeSeed;
+        form->editEmail(email);
+        QCoro::waitFor(form->sendCode());
+        const QString code = service->mailbox(email).last();
+        form->editCode(code.left(5));
+        QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/verify")), 0);
+        // A request in flight blocks the automatic submission.
+        state->setLoginIsLoading(true);
+        form->editCode(code);
+        QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/verify")), 0);
+        state->setLoginIsLoading(false);
+        form->editCode(code.left(5));
+        form->editCode(code.left(3) + QStringLiteral(" ") + code.mid(3) + QStringLiteral("9"));
+        QTRY_VERIFY(state->isLoggedIn());
+        QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/verify")), 1);
+        QCOMPARE(state->loginIsLoading(), false);
+    }
+
+    void deviceName() {
+        QCOMPARE(DeviceIdentity::deviceName(QString(), 14, 5), QStringLiteral("Mac — macOS 14.5"));
+        QCOMPARE(DeviceIdentity::deviceName(QStringLiteral(" Studio "), 12, 0),
+                 QStringLiteral("Studio — macOS 12.0"));
+        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("22.04.3")), std::pair(22, 4));
+        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("12")), std::pair(12, 0));
+        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("rolling")), std::pair(0, 0));
+        QVERIFY(DeviceIdentity::currentDeviceName().contains(QStringLiteral(" — macOS ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSignInForm)
+#include "tst_signinform.moc"
