@@ -28,7 +28,9 @@ public:
     static DeviceSummary fromJson(const JsonReader& in);
     nlohmann::json toJson() const;
     bool operator==(const DeviceSummary&) const = default;
-    QVariant lastSeenAtValue() const { return lastSeenAt ? QVariant(*lastSeenAt) : QVariant(); }
+    QVariant lastSeenAtValue() const {
+        return lastSeenAt ? QVariant(*lastSeenAt) : QVariant::fromValue(nullptr);
+    }
 };
 
 size_t qHash(const DeviceSummary& device, size_t seed = 0);

@@ -24,8 +24,9 @@ template <class V> bool assign(V& field, V value) {
     field = std::move(value);
     return true;
 }
+// Absent optionals read as null in QML (an invalid QVariant would read as undefined).
 template <class V> QVariant optionalValue(const std::optional<V>& value) {
-    return value ? QVariant::fromValue(*value) : QVariant();
+    return value ? QVariant::fromValue(*value) : QVariant::fromValue(nullptr);
 }
 constexpr qint64 maxIPResponseBytes = 64 * 1024;
 } // namespace

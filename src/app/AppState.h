@@ -28,11 +28,13 @@ class SystemExtensionManager;
 class AppState : public QObject {
     Q_OBJECT
 public:
-    enum class RootTab { vpn, user, about };
+    // QML reads enumeration keys only when they start with a capital: each case has a
+    // capitalised alias for the views.
+    enum class RootTab { vpn, user, about, Vpn = vpn, User = user, About = about };
     Q_ENUM(RootTab)
-    enum class LoginStage { email, code };
+    enum class LoginStage { email, code, Email = email, Code = code };
     Q_ENUM(LoginStage)
-    enum class Region { de, ru };
+    enum class Region { de, ru, De = de, Ru = ru };
     Q_ENUM(Region)
 
 private:

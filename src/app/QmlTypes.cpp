@@ -1,5 +1,7 @@
 #include "QmlTypes.h"
 
+#include "AppState.h"
+#include "SignInForm.h"
 #include "localization/Localization.h"
 #include "tunnel/TunnelStatus.h"
 
@@ -17,6 +19,12 @@ void QmlTypes::registerAll() {
                                      QStringLiteral("TunnelStatus is an enumeration"));
     qmlRegisterUncreatableMetaObject(AppLanguageNS::staticMetaObject, uri, 1, 0, "AppLanguage",
                                      QStringLiteral("AppLanguage is an enumeration"));
+    qmlRegisterUncreatableType<AppState>(uri, 1, 0, "AppState",
+                                         QStringLiteral("The model is made by the application"));
+    qmlRegisterUncreatableType<SignInForm>(uri, 1, 0, "SignInForm",
+                                           QStringLiteral("Made by the application"));
+    qRegisterMetaType<DeviceSummary>();
+    qRegisterMetaType<DeviceLimitResult>();
     auto* localization = &Localization::shared();
     QQmlEngine::setObjectOwnership(localization, QQmlEngine::CppOwnership);
     qmlRegisterSingletonInstance(uri, 1, 0, "Localization", localization);

@@ -19,6 +19,14 @@ enum class TunnelStatus : qint64 {
     reasserting = 4,
     restarting = 5,
     waiting = 6,
+    // Capitalised aliases for QML, which reads only keys that start with a capital.
+    Inactive = inactive,
+    Activating = activating,
+    Active = active,
+    Deactivating = deactivating,
+    Reasserting = reasserting,
+    Restarting = restarting,
+    Waiting = waiting,
 };
 Q_ENUM_NS(TunnelStatus)
 } // namespace TunnelStatusNS

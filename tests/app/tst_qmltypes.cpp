@@ -1,5 +1,7 @@
+#include "app/AppState.h"
 #include "app/QmlTypes.h"
 #include "localization/Localization.h"
+#include "platform/MemorySecureItemStore.h"
 
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -23,8 +25,8 @@ private slots:
         component.setData(R"(import QtQml
             import Veloxa.Core
             QtObject {
-                property int active: TunnelStatus.active
-                property int reasserting: TunnelStatus.reasserting
+                property int active: TunnelStatus.Active
+                property int reasserting: TunnelStatus.Reasserting
                 property string account: Localization.strings.tabAccount
                 property string header: Localization.language, Localization.devicesHeader(3)
             })",
@@ -38,6 +40,64 @@ private slots:
         QCOMPARE(object->property("account").toString(), QStringLiteral("Konto"));
         QCOMPARE(object->property("header").toString(), QStringLiteral("Geräte (3/5)"));
         Localization::shared().setLanguage(AppLanguage::en);
+    }
+
+    void modelFieldsReadFromQml() {
+        AppState state({std::make_shared<MemorySecureItemStore>(),
+                        QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(), QString()});
+        DeviceSummary device{QStringLiteral("U1"),          QStringLiteral("Studio"),
+                             QStringLiteral("macos-arm64"), {},
+                             QStringLiteral("c"),           std::nullopt};
+        state.applyLoginResult({QStringLiteral("t"),
+                                QStringLiteral("a@b.c"),
+                                QStringLiteral("active"),
+                                std::nullopt,
+                                {device},
+                                {}});
+        state.setPendingDeviceLimit(DeviceLimitResult{QStringLiteral("r"), 5, {device, device}});
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(R"(import QtQml
+            import Veloxa.Core
+            QtObject {
+                required property AppState model
+                property bool ipIsNull: model.publicIP === null
+                property bool expiryIsNull: model.expiresAt === null
+                property int deviceCount: model.devices.length
+                property string firstName: model.devices[0].deviceName
+                property bool lastSeenIsNull: model.devices[0].lastSeenAt === undefined || model.devices[0].lastSeenAt === null
+                property int limit: model.pendingDeviceLimit ? model.pendingDeviceLimit.maxDevices : -1
+                property int limitDevices: model.pendingDeviceLimit ? model.pendingDeviceLimit.devices.length : -1
+                property bool active: model.tunnelStatus === TunnelStatus.Inactive && model.selectedRootTab === AppState.Vpn
+                function dismiss() { model.pendingDeviceLimit = null; model.selectedRootTab = AppState.About }
+            })",
+                          QUrl());
+        std::unique_ptr<QObject> object(
+            component.createWithInitialProperties({{"model", QVariant::fromValue(&state)}}));
+        QVERIFY2(object, qPrintable(component.errorString()));
+        QCOMPARE(object->property("ipIsNull").toBool(), true);
+        QCOMPARE(object->property("expiryIsNull").toBool(), true);
+        QCOMPARE(object->property("deviceCount").toInt(), 1);
+        QCOMPARE(object->property("firstName").toString(), QStringLiteral("Studio"));
+        QCOMPARE(object->property("lastSeenIsNull").toBool(), true);
+        QCOMPARE(object->property("limit").toInt(), 5);
+        QCOMPARE(object->property("limitDevices").toInt(), 2);
+        QCOMPARE(object->property("active").toBool(), true);
+        QMetaObject::invokeMethod(object.get(), "dismiss");
+        QCOMPARE(state.pendingDeviceLimit(), std::nullopt);
+        QCOMPARE(state.selectedRootTab(), AppState::RootTab::about);
+        // Fields the views may not write have no setter reachable from QML.
+        QQmlComponent writer(&engine);
+        writer.setData(R"(import QtQml
+            QtObject { required property QtObject model; function write() { model.isLoggedIn = false } })",
+                       QUrl());
+        std::unique_ptr<QObject> w(
+            writer.createWithInitialProperties({{"model", QVariant::fromValue(&state)}}));
+        QVERIFY(w);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(".*read-only property.*|.*isLoggedIn.*"));
+        QMetaObject::invokeMethod(w.get(), "write");
+        QVERIFY(state.isLoggedIn());
     }
 };
 
