@@ -3,7 +3,7 @@
 #include "APIErrorResponse.h"
 #include "OKResponse.h"
 
-#include <QCoro/QCoroNetworkReply>
+#include "ReplyAwaiter.h"
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -19,7 +19,14 @@ APIClient::APIClient(QUrl baseURL, QObject* parent)
     m_baseURL = QUrl(text);
 }
 
-APIClient::~APIClient() = default;
+APIClient::~APIClient() {
+    abortAll();
+}
+
+void APIClient::abortAll() {
+    for (QNetworkReply* reply : m_network->findChildren<QNetworkReply*>())
+        reply->abort();
+}
 
 QCoro::Task<std::expected<APIClient::RawResponse, APIError>>
 APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
@@ -59,7 +66,9 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
     connect(reply, &QNetworkReply::downloadProgress, reply,
             [checkSize](qint64 received, qint64) { checkSize(received); });
 
-    co_await qCoro(reply).waitForFinished();
+    ReplyAwaiter done(reply); // named: GCC 12 cannot await this temporary
+    if (!co_await done)
+        co_return std::unexpected(APIError::network(QStringLiteral("The request was cancelled.")));
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> guard(
         reply, [](QNetworkReply* r) { r->deleteLater(); });
 

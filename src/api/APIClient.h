@@ -32,6 +32,8 @@ public:
     ~APIClient() override;
 
     QUrl baseURL() const { return m_baseURL; }
+    // Ends every request in flight with a network failure (used when the owner goes away).
+    void abortAll();
     // The per-request transfer time-out (60 s); tests shorten it.
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 

@@ -8,7 +8,7 @@
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
 
-#include <QCoro/QCoroNetworkReply>
+#include "api/ReplyAwaiter.h"
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -55,7 +55,13 @@ AppState::AppState(Dependencies dependencies, QObject* parent)
     startAccountRefresh();
 }
 
-AppState::~AppState() = default;
+AppState::~AppState() {
+    // Requests in flight end now, as failures their coroutines see after the model is gone.
+    *m_alive = false;
+    m_api->abortAll();
+    for (QNetworkReply* reply : m_network->findChildren<QNetworkReply*>())
+        reply->abort();
+}
 
 // ---------------------------------------------------------------- fields
 
@@ -263,21 +269,21 @@ std::optional<QString> AppState::storedToken() {
 // ---------------------------------------------------------------- sign-in
 
 QCoro::Task<> AppState::requestLoginCode(QString email) {
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     setAuthErrorMessage(std::nullopt);
     const auto result = co_await m_api->requestOTP(email);
-    if (!self)
+    if (!*alive)
         co_return;
     if (!result)
         setAuthErrorMessage(result.error().description());
 }
 
 QCoro::Task<> AppState::verifyLoginCode(QString email, QString code) {
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     setAuthErrorMessage(std::nullopt);
     const QString uuid = m_session.currentDeviceUUID();
     const auto result = co_await m_api->verifyOTP(email, code, uuid, m_deviceName, m_platform);
-    if (!self)
+    if (!*alive)
         co_return;
     if (result)
         applyLoginResult(*result);
@@ -290,11 +296,11 @@ QCoro::Task<> AppState::verifyLoginCode(QString email, QString code) {
 QCoro::Task<> AppState::replaceDevice(QString oldDeviceUUID) {
     if (!m_pendingDeviceLimit)
         co_return;
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     setAuthErrorMessage(std::nullopt);
     const QString replaceToken = m_pendingDeviceLimit->replaceToken;
     const auto result = co_await m_api->replaceOldDevice(replaceToken, oldDeviceUUID);
-    if (!self)
+    if (!*alive)
         co_return;
     if (!result) {
         setAuthErrorMessage(result.error().description());
@@ -346,9 +352,9 @@ void AppState::setConfigs(const QList<DeviceConfig>& configs) {
 // ---------------------------------------------------------------- account
 
 QCoro::Task<> AppState::refreshAccount(QString token) {
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     const auto result = co_await m_api->fetchMe(token);
-    if (!self)
+    if (!*alive)
         co_return;
     if (!result) {
         if (result.error().kind() == APIError::Kind::unauthorized)
@@ -371,10 +377,10 @@ QCoro::Task<> AppState::revokeDevice(QString deviceUUID) {
     const auto token = storedToken();
     if (!token)
         co_return;
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     setAuthErrorMessage(std::nullopt);
     const auto result = co_await m_api->deleteDevice(deviceUUID, *token);
-    if (!self)
+    if (!*alive)
         co_return;
     if (!result) {
         setAuthErrorMessage(result.error().description());
@@ -582,7 +588,7 @@ QCoro::Task<> AppState::fetchPublicIP() {
     if (m_publicIPInFlight)
         co_return;
     m_publicIPInFlight = true;
-    QPointer<AppState> self(this);
+    const auto alive = m_alive; // the frame must end even when the model goes away
     QUrl url = m_deps.ipEchoURL;
     url.setQuery(QStringLiteral("format=json"));
     QNetworkRequest request(url);
@@ -593,9 +599,11 @@ QCoro::Task<> AppState::fetchPublicIP() {
                          if (received > maxIPResponseBytes)
                              reply->abort();
                      });
-    co_await qCoro(reply).waitForFinished();
+    ReplyAwaiter done(reply); // named: GCC 12 cannot await this temporary
+    if (!co_await done)
+        co_return; // the model and its network manager are gone
     reply->deleteLater();
-    if (!self)
+    if (!*alive)
         co_return;
     m_publicIPInFlight = false;
     if (reply->error() != QNetworkReply::NoError)

@@ -273,6 +273,8 @@ private:
     QString m_deviceName;
     QNetworkAccessManager* m_network;
     bool m_publicIPInFlight = false;
+    // Cleared when the model is destroyed; suspended operations check it after each await.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace veloxa
