@@ -27,6 +27,8 @@ class SystemExtensionManager;
 // operations, and redraw on its change signals.
 class AppState : public QObject {
     Q_OBJECT
+    friend class ModelPreview;
+
 public:
     // QML reads enumeration keys only when they start with a capital: each case has a
     // capitalised alias for the views.

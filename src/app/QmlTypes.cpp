@@ -4,6 +4,8 @@
 #include "SignInForm.h"
 #include "localization/Localization.h"
 #include "tunnel/TunnelStatus.h"
+#include "ui/SymbolImageProvider.h"
+#include "ui/ViewFormat.h"
 
 #include <QQmlEngine>
 
@@ -28,6 +30,15 @@ void QmlTypes::registerAll() {
     auto* localization = &Localization::shared();
     QQmlEngine::setObjectOwnership(localization, QQmlEngine::CppOwnership);
     qmlRegisterSingletonInstance(uri, 1, 0, "Localization", localization);
+    qmlRegisterSingletonType<ViewFormat>(
+        uri, 1, 0, "ViewFormat",
+        [](QQmlEngine*, QJSEngine*) -> QObject* { return new ViewFormat; });
+}
+
+void QmlTypes::prepareEngine(QQmlEngine& engine) {
+    registerAll();
+    engine.addImportPath(QLatin1String(viewsImportPath));
+    engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 }
 
 } // namespace veloxa

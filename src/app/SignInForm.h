@@ -16,7 +16,7 @@ public:
 
     // Spaces and tabs off both ends; line breaks stay.
     static QString trimmed(const QString& email);
-    static bool isValidEmail(const QString& email);
+    Q_INVOKABLE static bool isValidEmail(const QString& email);
     // Whole seconds until `endsAt`, rounded up, never below 0.
     static qint64 cooldownRemaining(const std::optional<QDateTime>& endsAt, const QDateTime& now);
     // Numeric characters only, at most six of them.

@@ -1,0 +1,86 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Veloxa.Core
+
+// Name, glyph and version; the interface language; privacy, terms and support links.
+CenteredScrollView {
+    id: about
+    property bool animating: true
+
+    Column {
+        x: 20; y: 20
+        width: parent.width - 40
+        spacing: 20
+
+        GlassCard {
+            width: parent.width
+            height: header.implicitHeight + 40
+            Column {
+                id: header
+                anchors.centerIn: parent
+                spacing: 10
+                Row {
+                    objectName: "glyph"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    spacing: 12
+                    SingleVeloxaEye { width: 25; height: 19; eyeAsset: "VeloxaEyeLeft"; pupilAsset: "VeloxaEyePupilLeft"; pupilCenter: Qt.point(0.534, 0.379) }
+                    SingleVeloxaEye { width: 25; height: 19; eyeAsset: "VeloxaEyeRight"; pupilAsset: "VeloxaEyePupilRight"; pupilCenter: Qt.point(0.502, 0.379) }
+                }
+                Text { anchors.horizontalCenter: parent.horizontalCenter; text: "Veloxa"; color: Theme.primary; font.pixelSize: 17; font.weight: Font.DemiBold }
+                Text { objectName: "version"; anchors.horizontalCenter: parent.horizontalCenter; text: (Localization.language, ViewFormat.versionText()); color: Theme.secondary; font.pixelSize: Theme.captionSize }
+            }
+        }
+
+        GlassCard {
+            width: parent.width
+            height: Math.max(languageLabel.implicitHeight, picker.implicitHeight) + 28
+            Text { id: languageLabel; x: 16; anchors.verticalCenter: parent.verticalCenter; text: Localization.strings.languageTitle; color: Theme.primary; font.pixelSize: Theme.bodySize }
+            ComboBox {
+                id: picker
+                objectName: "languagePicker"
+                anchors.right: parent.right; anchors.rightMargin: 16
+                anchors.verticalCenter: parent.verticalCenter
+                model: Localization.languages
+                textRole: "displayName"
+                valueRole: "code"
+                implicitContentWidthPolicy: ComboBox.WidestText
+                // Follows the language however it changes (choosing here replaces a binding).
+                Component.onCompleted: currentIndex = indexOfValue(Localization.languageCode)
+                Connections {
+                    target: Localization
+                    function onLanguageChanged() { picker.currentIndex = picker.indexOfValue(Localization.languageCode) }
+                }
+                onActivated: index => Localization.languageCode = valueAt(index)
+            }
+        }
+
+        GlassCard {
+            width: parent.width
+            height: links.implicitHeight
+            Column {
+                id: links
+                width: parent.width
+                Repeater {
+                    model: [{ key: "privacyPolicy", url: ViewFormat.websiteURL("/privacy") },
+                            { key: "termsOfUse", url: ViewFormat.websiteURL("/terms") },
+                            { key: "contactSupport", url: ViewFormat.supportURL() }]
+                    Column {
+                        required property var modelData
+                        required property int index
+                        width: links.width
+                        Rectangle { visible: index > 0; x: 16; width: parent.width - 16; height: 1; color: Qt.rgba(1, 1, 1, 0.1) }
+                        Item {
+                            objectName: "link_" + modelData.key
+                            width: parent.width
+                            height: title.implicitHeight + 28
+                            Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: Localization.strings[modelData.key]; color: Theme.primary; font.pixelSize: Theme.bodySize }
+                            Symbol { anchors.right: parent.right; anchors.rightMargin: 16; anchors.verticalCenter: parent.verticalCenter; name: "arrow.up.right"; color: Theme.secondary; size: 11 }
+                            MouseArea { anchors.fill: parent; onClicked: Qt.openUrlExternally(modelData.url) }
+                        }
+                    }
+                }
+            }
+        }
+        Item { width: 1; height: 90 }
+    }
+}

@@ -1,0 +1,83 @@
+import QtQuick
+import Veloxa.Core
+
+// The floating capsule of three tab buttons; the highlight slides with a spring when a
+// tab is chosen here and jumps when the tab changes elsewhere.
+Item {
+    id: bar
+    property int selected: AppState.Vpn
+    property bool animateNextChange: false
+    signal chosen(int tab)
+
+    width: 340
+    height: 62
+    readonly property real buttonWidth: (width - 16) / 3
+
+    // shadow: black 25 %, 4 points down, softened
+    Rectangle {
+        anchors.fill: parent
+        anchors.topMargin: 4; anchors.bottomMargin: -4
+        radius: height / 2
+        color: Qt.rgba(0, 0, 0, 0.25)
+        opacity: 0.6
+    }
+    Rectangle {
+        anchors.fill: parent
+        radius: height / 2
+        color: Qt.rgba(0.16, 0.16, 0.22, 0.92)
+        border.width: Theme.hairline
+        border.color: Theme.materialStroke
+    }
+    Rectangle {
+        id: highlight
+        objectName: "tabHighlight"
+        y: 8
+        height: 46
+        width: bar.buttonWidth
+        x: 8 + bar.selected * bar.buttonWidth
+        radius: height / 2
+        color: Theme.materialFill
+        border.width: Theme.hairline
+        border.color: Theme.materialStroke
+        Behavior on x {
+            enabled: bar.animateNextChange
+            NumberAnimation { duration: Theme.springDuration; easing.type: Easing.BezierSpline; easing.bezierCurve: Theme.springCurve }
+        }
+    }
+    Row {
+        x: 8; y: 8
+        Repeater {
+            model: [{ tab: AppState.Vpn, icon: "bolt.shield.fill", key: "tabVPN" },
+                    { tab: AppState.User, icon: "person.crop.circle.fill", key: "tabAccount" },
+                    { tab: AppState.About, icon: "info.circle.fill", key: "tabAbout" }]
+            Item {
+                required property var modelData
+                objectName: "tab_" + modelData.key
+                width: bar.buttonWidth
+                height: 46
+                readonly property color tint: bar.selected === modelData.tab ? Theme.accent : Theme.secondary
+                Column {
+                    anchors.centerIn: parent
+                    spacing: 2
+                    Symbol { anchors.horizontalCenter: parent.horizontalCenter; name: modelData.icon; color: tint; size: 17 }
+                    Text {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        width: Math.min(implicitWidth, bar.buttonWidth - 8)
+                        text: Localization.strings[modelData.key]
+                        color: tint
+                        font.pixelSize: 9
+                        font.weight: Font.Medium
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPointSize: 7
+                        elide: Text.ElideRight
+                        horizontalAlignment: Text.AlignHCenter
+                    }
+                }
+                MouseArea {
+                    anchors.fill: parent
+                    onClicked: bar.chosen(modelData.tab)
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,191 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Veloxa.Core
+
+// The sign-in form: the e-mail step with consent, then the code step with the resend
+// countdown. It keeps only focus and the consent box; the step lives in the model.
+Column {
+    id: view
+    required property var model
+    required property var form
+    property bool animating: true
+    property bool consentAgreed: true
+    property bool shouldFocusCode: false
+    property date now: new Date()
+    readonly property int cooldown: ViewFormat.secondsUntil(model.otpCooldownEndsAt, now)
+    readonly property bool codeStep: model.loginStage === AppState.Code
+    readonly property url termsURL: ViewFormat.websiteURL("/terms")
+    readonly property url privacyURL: ViewFormat.websiteURL("/privacy")
+
+    spacing: 16
+
+    // The countdown label is recomputed every second while it runs and is on screen.
+    Timer {
+        interval: 1000; repeat: true
+        running: view.animating && view.model.otpCooldownEndsAt !== null && view.cooldown > 0
+        onTriggered: view.now = new Date()
+    }
+    Connections {
+        target: view.form
+        function onCodeRequested() { view.now = new Date(); view.shouldFocusCode = true; unfocus.restart() }
+    }
+    Timer { id: unfocus; interval: 400; onTriggered: view.shouldFocusCode = false }
+    Connections {
+        target: view.model
+        function onLoginStageChanged() { if (!view.codeStep) Qt.callLater(() => emailField.forceActiveFocus()) }
+        function onOtpCooldownEndsAtChanged() { view.now = new Date() }
+        // Typing replaces the fields' bindings; model changes are copied in by hand.
+        function onLoginEmailChanged() { if (emailField.text !== view.model.loginEmail) emailField.text = view.model.loginEmail }
+        function onLoginCodeChanged() { if (codeField.text !== view.model.loginCode) codeField.text = view.model.loginCode }
+    }
+
+    function sendLabel(resendWord) {
+        if (model.loginIsLoading) return Localization.strings.sending
+        if (cooldown > 0) return Localization.resendIn(cooldown)
+        return resendWord
+    }
+
+    Item { width: 1; height: 20 }
+
+    Column {
+        anchors.horizontalCenter: parent.horizontalCenter
+        spacing: 16
+        Symbol { anchors.horizontalCenter: parent.horizontalCenter; name: "lock.shield"; color: Theme.accent; size: 36 }
+        Text {
+            objectName: "formTitle"
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: view.codeStep ? Localization.strings.codeFromEmail : Localization.strings.signInTitle
+            color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
+        }
+        Text {
+            objectName: "revokedNotice"
+            visible: view.model.sessionRevokedMessage !== null
+            width: 300
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: view.model.sessionRevokedMessage !== null ? view.model.sessionRevokedMessage : ""
+            color: Theme.orange; font.pixelSize: Theme.captionSize
+            wrapMode: Text.WordWrap; horizontalAlignment: Text.AlignHCenter
+        }
+    }
+
+    GlassCard {
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: 280 + 40
+        height: card.implicitHeight + 40
+        Column {
+            id: card
+            x: 20; y: 20
+            width: 280
+            spacing: 16
+
+            // e-mail step
+            TextField {
+                id: emailField
+                objectName: "emailField"
+                visible: !view.codeStep
+                width: parent.width
+                text: view.model.loginEmail
+                placeholderText: "name@example.com"
+                placeholderTextColor: Theme.secondary
+                color: Theme.primary
+                font.pixelSize: Theme.bodySize
+                inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoPredictiveText
+                background: Rectangle { radius: 5; color: Qt.rgba(1, 1, 1, 0.07); border.width: 1; border.color: emailField.activeFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.18) }
+                onTextEdited: view.form.editEmail(text)
+                onAccepted: view.form.sendCodeLater()
+                Component.onCompleted: if (!view.codeStep) forceActiveFocus()
+            }
+            Row {
+                visible: !view.codeStep
+                width: parent.width
+                spacing: 8
+                Rectangle {
+                    objectName: "consentBox"
+                    width: 15; height: 15; radius: 4
+                    color: view.consentAgreed ? Theme.accent : "transparent"
+                    border.width: 1.5
+                    border.color: view.consentAgreed ? Theme.accent : Qt.rgba(Theme.secondary.r, Theme.secondary.g, Theme.secondary.b, 0.5)
+                    Symbol { anchors.centerIn: parent; visible: view.consentAgreed; name: "checkmark"; color: "white"; size: 9 }
+                    MouseArea { anchors.fill: parent; onClicked: view.consentAgreed = !view.consentAgreed }
+                }
+                Text {
+                    width: parent.width - 23
+                    textFormat: Text.StyledText
+                    wrapMode: Text.WordWrap
+                    color: Theme.secondary
+                    font.pixelSize: Theme.captionSize
+                    linkColor: Theme.accent
+                    text: Localization.strings.consentPrefix
+                          + "<a href=\"" + view.termsURL + "\">" + Localization.strings.termsOfUseInSentence + "</a>"
+                          + Localization.strings.consentAnd
+                          + "<a href=\"" + view.privacyURL + "\">" + Localization.strings.privacyPolicyInSentence + "</a>"
+                    onLinkActivated: link => Qt.openUrlExternally(link)
+                }
+            }
+            PrimaryButton {
+                objectName: "sendButton"
+                visible: !view.codeStep
+                width: parent.width
+                text: view.sendLabel(Localization.strings.getCode)
+                buttonEnabled: !view.model.loginIsLoading && view.cooldown === 0
+                               && view.form.isValidEmail(view.model.loginEmail) && view.consentAgreed
+                onClicked: view.form.sendCodeLater()
+            }
+
+            // code step
+            Text {
+                visible: view.codeStep
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                text: view.model.loginEmail
+                color: Theme.secondary; font.pixelSize: Theme.captionSize
+                elide: Text.ElideMiddle
+            }
+            CenteredCodeField {
+                id: codeField
+                objectName: "codeField"
+                visible: view.codeStep
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: 120; height: 22
+                placeholderText: "000000"
+                text: view.model.loginCode
+                isFocused: view.shouldFocusCode
+                onEdited: t => { view.form.editCode(t); if (codeField.text !== view.model.loginCode) codeField.text = view.model.loginCode }
+                onSubmitted: view.form.verifyLater()
+            }
+            PrimaryButton {
+                objectName: "verifyButton"
+                visible: view.codeStep
+                width: parent.width
+                text: view.model.loginIsLoading ? Localization.strings.checking : Localization.strings.signInButton
+                buttonEnabled: !view.model.loginIsLoading && view.model.loginCode.length === 6
+                onClicked: view.form.verifyLater()
+            }
+            Row {
+                visible: view.codeStep
+                anchors.horizontalCenter: parent.horizontalCenter
+                spacing: 16
+                LinkButtonStyle {
+                    objectName: "resendLink"
+                    text: view.sendLabel(Localization.strings.resendCode)
+                    enabled: !view.model.loginIsLoading && view.cooldown === 0
+                    onClicked: view.form.sendCodeLater()
+                }
+                LinkButtonStyle {
+                    objectName: "changeEmailLink"
+                    text: Localization.strings.changeEmail
+                    onClicked: view.form.backToEmail()
+                }
+            }
+
+            Text {
+                objectName: "authError"
+                visible: view.model.authErrorMessage !== null
+                width: parent.width
+                text: view.model.authErrorMessage !== null ? view.model.authErrorMessage : ""
+                color: Theme.red; font.pixelSize: Theme.captionSize
+                wrapMode: Text.WordWrap; horizontalAlignment: Text.AlignHCenter
+            }
+        }
+    }
+}

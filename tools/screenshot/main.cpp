@@ -1,0 +1,70 @@
+// Renders the window's root view with the model in a named state and writes a PNG.
+//   screenshot --state NAME [--language en|ru|es|de] [--open OBJECTNAME] --out FILE.png
+// Run it under Xvfb (xvfb-run -a). It talks to no service and starts no tunnel.
+#include "app/AppState.h"
+#include "app/ModelPreview.h"
+#include "app/QmlTypes.h"
+#include "app/SignInForm.h"
+#include "localization/Localization.h"
+#include "platform/MemorySecureItemStore.h"
+
+#include <QCommandLineParser>
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+using namespace veloxa;
+
+int main(int argc, char* argv[]) {
+    QGuiApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // never touch the user's settings
+    QCommandLineParser parser;
+    parser.addOptions(
+        {{"state", "Named model state: " + ModelPreview::names().join(", "), "name", "signed-out"},
+         {"language", "Interface language.", "code", "en"},
+         {"open", "objectName of a dialog to open before the picture.", "name"},
+         {"out", "PNG file to write.", "file"}});
+    parser.addHelpOption();
+    parser.process(app);
+    if (!parser.isSet("out")) {
+        std::fputs("screenshot: --out is required\n", stderr);
+        return 2;
+    }
+    Localization::shared().setLanguageCode(parser.value("language"));
+    AppState state(
+        {std::make_shared<MemorySecureItemStore>(), QUrl(QStringLiteral("http://127.0.0.1:9")),
+         QUrl(QStringLiteral("http://127.0.0.1:9/ip")), QStringLiteral("Studio — macOS 14.5")});
+    SignInForm form(state);
+    if (!ModelPreview::apply(state, parser.value("state"))) {
+        std::fprintf(stderr, "screenshot: unknown state %s\n", qPrintable(parser.value("state")));
+        return 2;
+    }
+    QQuickView view;
+    QmlTypes::prepareEngine(*view.engine());
+    view.setColor(Qt::black);
+    view.setResizeMode(QQuickView::SizeRootObjectToView);
+    view.resize(380, 520);
+    view.setInitialProperties(
+        {{"model", QVariant::fromValue(&state)}, {"form", QVariant::fromValue(&form)}});
+    view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
+    if (view.status() != QQuickView::Ready) {
+        for (const auto& error : view.errors())
+            std::fprintf(stderr, "%s\n", qPrintable(error.toString()));
+        return 1;
+    }
+    view.show();
+    if (parser.isSet("open")) {
+        QTimer::singleShot(300, &view, [&] {
+            if (auto* dialog = view.rootObject()->findChild<QObject*>(parser.value("open")))
+                QMetaObject::invokeMethod(dialog, "open");
+        });
+    }
+    QTimer::singleShot(1200, &view, [&] {
+        const bool saved = view.grabWindow().save(parser.value("out"));
+        QCoreApplication::exit(saved ? 0 : 1);
+    });
+    return app.exec();
+}
