@@ -18,6 +18,25 @@
 
 using namespace veloxa;
 
+namespace {
+// Finds an object by name among both object children and visual children.
+QObject* findNamed(QObject* root, const QString& name) {
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    QObjectList next = root->children();
+    if (auto* item = qobject_cast<QQuickItem*>(root))
+        for (QQuickItem* child : item->childItems())
+            if (!next.contains(child))
+                next.append(child);
+    for (QObject* child : next)
+        if (QObject* found = findNamed(child, name))
+            return found;
+    return nullptr;
+}
+} // namespace
+
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true); // never touch the user's settings
@@ -25,7 +44,8 @@ int main(int argc, char* argv[]) {
     parser.addOptions(
         {{"state", "Named model state: " + ModelPreview::names().join(", "), "name", "signed-out"},
          {"language", "Interface language.", "code", "en"},
-         {"open", "objectName of a dialog to open before the picture.", "name"},
+         {"open", "NAME or NAME:METHOD: call METHOD (default open) on that object first.", "name"},
+         {"tab", "Tab to show: vpn, user or about (default: the state's own).", "tab"},
          {"out", "PNG file to write.", "file"}});
     parser.addHelpOption();
     parser.process(app);
@@ -42,6 +62,13 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "screenshot: unknown state %s\n", qPrintable(parser.value("state")));
         return 2;
     }
+    const QString tab = parser.value("tab");
+    if (tab == u"vpn")
+        state.setSelectedRootTab(AppState::RootTab::vpn);
+    else if (tab == u"user")
+        state.setSelectedRootTab(AppState::RootTab::user);
+    else if (tab == u"about")
+        state.setSelectedRootTab(AppState::RootTab::about);
     QQuickView view;
     QmlTypes::prepareEngine(*view.engine());
     view.setColor(Qt::black);
@@ -58,8 +85,13 @@ int main(int argc, char* argv[]) {
     view.show();
     if (parser.isSet("open")) {
         QTimer::singleShot(300, &view, [&] {
-            if (auto* dialog = view.rootObject()->findChild<QObject*>(parser.value("open")))
-                QMetaObject::invokeMethod(dialog, "open");
+            const QString name = parser.value("open").section(u':', 0, 0);
+            const QString method = parser.value("open").section(u':', 1, 1);
+            QObject* object = findNamed(view.rootObject(), name);
+            if (!object ||
+                !QMetaObject::invokeMethod(object, method.isEmpty() ? "open" : qPrintable(method)))
+                std::fprintf(stderr, "screenshot: cannot call %s\n",
+                             qPrintable(parser.value("open")));
         });
     }
     QTimer::singleShot(1200, &view, [&] {

@@ -51,6 +51,21 @@ CenteredScrollView {
                     function onLanguageChanged() { picker.currentIndex = picker.indexOfValue(Localization.languageCode) }
                 }
                 onActivated: index => Localization.languageCode = valueAt(index)
+                contentItem: Text {
+                    leftPadding: 10
+                    rightPadding: picker.indicator.width + 6
+                    text: picker.displayText
+                    color: Theme.primary
+                    font.pixelSize: Theme.bodySize
+                    verticalAlignment: Text.AlignVCenter
+                }
+                background: Rectangle {
+                    implicitWidth: 120; implicitHeight: 26
+                    radius: 6
+                    color: picker.down ? Qt.rgba(1, 1, 1, 0.18) : Qt.rgba(1, 1, 1, 0.1)
+                    border.width: Theme.hairline
+                    border.color: Theme.materialStroke
+                }
             }
         }
 
