@@ -24,10 +24,17 @@ Item {
         RadialGlow {
             x: modelData * (91 + 98) + 91 / 2 - width / 2
             y: eyes.height / 2 - height / 2
+            // Drawn once at the strong glow's size; breathing scales and fades it, so the
+            // gradient is never rebuilt while it animates.
             diameter: 80
-            blur: 18 + 12 * eyes.glowPhase
-            color: Qt.rgba(eyes.glowColor.r, eyes.glowColor.g, eyes.glowColor.b, 0.28 + 0.22 * eyes.glowPhase)
-            transform: Scale { origin.y: height / 2; yScale: eyes.eyeScaleY * 0.75 }
+            blur: 30
+            color: eyes.glowColor
+            opacity: 0.28 + 0.22 * eyes.glowPhase
+            transform: Scale {
+                origin.x: 70; origin.y: 70
+                xScale: (80 + 2 * (18 + 12 * eyes.glowPhase)) / 140
+                yScale: xScale * eyes.eyeScaleY * 0.75
+            }
         }
     }
 
