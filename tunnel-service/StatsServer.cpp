@@ -1,5 +1,6 @@
 #include "StatsServer.h"
 
+#include "SocketListener.h"
 #include "platform/ipc/LineFramer.h"
 
 #include <QFile>
@@ -19,17 +20,7 @@ StatsServer::StatsServer(TunnelService& service, PeerPolicy policy, QString sysf
 }
 
 std::expected<void, QString> StatsServer::listen(const QString& path, int mode, long group) {
-    QLocalServer::removeServer(path);
-    if (!m_server.listen(path))
-        return std::unexpected(
-            QStringLiteral("cannot listen on %1: %2").arg(path, m_server.errorString()));
-    const QByteArray native = QFile::encodeName(path);
-    if (group >= 0 &&
-        ::chown(native.constData(), static_cast<uid_t>(-1), static_cast<gid_t>(group)) != 0)
-        return std::unexpected(QStringLiteral("cannot give %1 to the socket group").arg(path));
-    if (::chmod(native.constData(), static_cast<mode_t>(mode)) != 0)
-        return std::unexpected(QStringLiteral("cannot set the mode of %1").arg(path));
-    return {};
+    return SocketListener::listen(m_server, path, mode, group);
 }
 
 std::optional<std::pair<quint64, quint64>> StatsServer::readCounters(const QString& sysfsNet,

@@ -84,19 +84,23 @@ void TunnelProviderManager::loadAllFromPreferences(
                 });
 }
 
-void TunnelProviderManager::saveToPreferences(Completion done) {
+TunnelServiceClient::Callback TunnelProviderManager::applyingReply(Completion done) {
     std::weak_ptr<TunnelProviderManager> weak = weak_from_this();
+    return [weak, done = std::move(done)](TunnelServiceClient::Reply reply) {
+        if (!reply)
+            return done(reply.error());
+        const auto record = recordFrom(reply);
+        if (!record)
+            return done(badReply);
+        if (auto self = weak.lock())
+            self->apply(*record);
+        done(std::nullopt);
+    };
+}
+
+void TunnelProviderManager::saveToPreferences(Completion done) {
     m_client.send({{"op", "save"}, {"configuration", record().toJson()}},
-                  [weak, done = std::move(done)](TunnelServiceClient::Reply reply) {
-                      if (!reply)
-                          return done(reply.error());
-                      const auto record = recordFrom(reply);
-                      if (!record)
-                          return done(badReply);
-                      if (auto self = weak.lock())
-                          self->apply(*record);
-                      done(std::nullopt);
-                  });
+                  applyingReply(std::move(done)));
 }
 
 void TunnelProviderManager::loadFromPreferences(Completion done) {
@@ -104,18 +108,8 @@ void TunnelProviderManager::loadFromPreferences(Completion done) {
         return m_client.send({{"op", "load"}, {"identifier", ""}}, [done = std::move(done)](auto) {
             done(QStringLiteral("The VPN configuration was never saved"));
         });
-    std::weak_ptr<TunnelProviderManager> weak = weak_from_this();
     m_client.send({{"op", "load"}, {"identifier", m_identifier.toStdString()}},
-                  [weak, done = std::move(done)](TunnelServiceClient::Reply reply) {
-                      if (!reply)
-                          return done(reply.error());
-                      const auto record = recordFrom(reply);
-                      if (!record)
-                          return done(badReply);
-                      if (auto self = weak.lock())
-                          self->apply(*record);
-                      done(std::nullopt);
-                  });
+                  applyingReply(std::move(done)));
 }
 
 void TunnelProviderManager::removeFromPreferences(Completion done) {

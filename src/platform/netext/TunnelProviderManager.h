@@ -4,6 +4,9 @@
 #include "TunnelProviderSession.h"
 
 #include <QList>
+#include <nlohmann/json.hpp>
+
+#include <expected>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,6 +47,8 @@ public:
 private:
     explicit TunnelProviderManager(TunnelServiceClient& client);
     TunnelConfigurationRecord record() const;
+    // A reply handler that copies the stored configuration back into this object.
+    std::function<void(std::expected<nlohmann::json, QString>)> applyingReply(Completion done);
 
     TunnelServiceClient& m_client;
     QString m_identifier;
