@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace veloxa {
+
+// One line of the tray's menu: a title and its action, or a separator.
+struct TrayMenuEntry {
+    QString title;
+    std::function<void()> action;
+    bool separator = false;
+};
+
+// What the tray controller needs of the desktop's status item, so its logic is tested
+// without a tray.
+class TrayBackend {
+public:
+    virtual ~TrayBackend() = default;
+    // One of our symbol names, drawn as a monochrome mask image.
+    virtual void setIcon(const QString& symbol) = 0;
+    virtual void popUpMenu(const QList<TrayMenuEntry>& entries) = 0;
+};
+
+} // namespace veloxa

@@ -1,0 +1,71 @@
+#include "TrayController.h"
+
+#include "AppState.h"
+#include "localization/Localization.h"
+
+#include <QPointer>
+
+namespace veloxa {
+
+using T = Localization::Text;
+
+TrayController::TrayController(AppState& state, TrayBackend& backend, std::function<void()> onOpen,
+                               std::function<void()> onQuit, QObject* parent)
+    : QObject(parent), m_state(state), m_backend(backend), m_onOpen(std::move(onOpen)),
+      m_onQuit(std::move(onQuit)) {
+    m_backend.setIcon(iconFor(m_state.tunnelStatus()));
+    connect(&m_state, &AppState::tunnelStatusChanged, this,
+            [this] { m_backend.setIcon(iconFor(m_state.tunnelStatus())); });
+}
+
+QString TrayController::iconFor(TunnelStatus status) {
+    if (status == TunnelStatus::inactive)
+        return QStringLiteral("shield.slash");
+    if (status == TunnelStatus::active)
+        return QStringLiteral("bolt.shield.fill");
+    return QStringLiteral("bolt.shield");
+}
+
+void TrayController::handleClick(bool rightButton) {
+    if (rightButton)
+        m_backend.popUpMenu(menuEntries());
+    else if (m_onOpen)
+        m_onOpen();
+}
+
+QList<TrayMenuEntry> TrayController::menuEntries() {
+    const auto& loc = Localization::shared();
+    QPointer<TrayController> self(this);
+    auto call = [self](void (TrayController::*method)()) {
+        return [self, method] {
+            if (self)
+                (self->*method)();
+        };
+    };
+    const bool active = m_state.tunnelStatus() == TunnelStatus::active;
+    return {{loc.text(active ? T::menuDisconnect : T::menuConnect),
+             call(&TrayController::toggleConnection)},
+            {loc.text(T::menuAbout), call(&TrayController::showAbout)},
+            {QString(), {}, true},
+            {loc.text(T::quitApp), call(&TrayController::quitApp)}};
+}
+
+void TrayController::toggleConnection() {
+    if (m_state.tunnelStatus() != TunnelStatus::active)
+        m_state.connect();
+    else
+        m_state.disconnect();
+}
+
+void TrayController::showAbout() {
+    m_state.setSelectedRootTab(AppState::RootTab::about);
+    if (m_onOpen)
+        m_onOpen();
+}
+
+void TrayController::quitApp() {
+    if (m_onQuit)
+        m_onQuit();
+}
+
+} // namespace veloxa

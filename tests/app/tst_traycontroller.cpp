@@ -1,0 +1,96 @@
+#include "app/AppState.h"
+#include "app/ModelPreview.h"
+#include "app/TrayController.h"
+#include "localization/Localization.h"
+#include "platform/MemorySecureItemStore.h"
+
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace veloxa;
+
+namespace {
+// Records what the controller asks of the tray.
+struct FakeTray : TrayBackend {
+    QStringList icons;
+    QList<QList<TrayMenuEntry>> menus;
+    void setIcon(const QString& symbol) override { icons << symbol; }
+    void popUpMenu(const QList<TrayMenuEntry>& entries) override { menus << entries; }
+};
+QStringList titles(const QList<TrayMenuEntry>& entries) {
+    QStringList out;
+    for (const auto& e : entries)
+        out << (e.separator ? QStringLiteral("-") : e.title);
+    return out;
+}
+} // namespace
+
+class TestTrayController : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppState> makeState(const QString& preview) {
+        auto state = std::make_unique<AppState>(
+            AppState::Dependencies{std::make_shared<MemorySecureItemStore>(),
+                                   QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(), QString()});
+        ModelPreview::apply(*state, preview);
+        return state;
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void cleanup() { Localization::shared().setLanguage(AppLanguage::en); }
+
+    void iconFollowsTheStatus() {
+        QCOMPARE(TrayController::iconFor(TunnelStatus::inactive), QStringLiteral("shield.slash"));
+        QCOMPARE(TrayController::iconFor(TunnelStatus::active), QStringLiteral("bolt.shield.fill"));
+        for (auto s : {TunnelStatus::activating, TunnelStatus::deactivating,
+                       TunnelStatus::reasserting, TunnelStatus::restarting, TunnelStatus::waiting})
+            QCOMPARE(TrayController::iconFor(s), QStringLiteral("bolt.shield"));
+        auto state = makeState("connected");
+        FakeTray tray;
+        TrayController controller(*state, tray, {}, {});
+        QCOMPARE(tray.icons, QStringList{"bolt.shield.fill"});
+    }
+
+    void clicksAndMenus() {
+        auto state = makeState("signed-in");
+        FakeTray tray;
+        int opened = 0, quits = 0;
+        TrayController controller(
+            *state, tray, [&] { ++opened; }, [&] { ++quits; });
+        controller.handleClick(false);
+        QCOMPARE(opened, 1);
+        QVERIFY(tray.menus.isEmpty()); // a left click never opens the menu
+        controller.handleClick(true);
+        QCOMPARE(titles(tray.menus.last()),
+                 (QStringList{"Connect", "About Veloxa", "-", "Quit Veloxa"}));
+        Localization::shared().setLanguage(AppLanguage::de);
+        controller.handleClick(true); // built anew in the current language
+        QCOMPARE(titles(tray.menus.last()),
+                 (QStringList{"Verbinden", "Über Veloxa", "-", "Veloxa beenden"}));
+
+        tray.menus.last()[1].action(); // About: the about tab, window shown
+        QCOMPARE(state->selectedRootTab(), AppState::RootTab::about);
+        QCOMPARE(opened, 2);
+        tray.menus.last()[3].action();
+        QCOMPARE(quits, 1);
+
+        // Connect on anything but active: here it runs the model's connect (no tunnel
+        // manager yet, so it only clears the last connection error).
+        auto connected = makeState("connected");
+        FakeTray other;
+        TrayController second(*connected, other, {}, {});
+        Localization::shared().setLanguage(AppLanguage::ru);
+        second.handleClick(true);
+        QCOMPARE(other.menus.last().first().title, QStringLiteral("Отключиться"));
+        Localization::shared().setLanguage(AppLanguage::es);
+        auto connecting = makeState("connecting");
+        TrayController third(*connecting, other, {}, {});
+        third.handleClick(true);
+        QCOMPARE(other.menus.last().first().title, QStringLiteral("Conectar"));
+        QCOMPARE(other.icons.last(), QStringLiteral("bolt.shield"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTrayController)
+#include "tst_traycontroller.moc"
