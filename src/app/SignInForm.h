@@ -23,7 +23,6 @@ public:
     static QString filterCode(const QString& text);
 
     Q_INVOKABLE qint64 cooldownRemaining() const;
-    Q_INVOKABLE bool emailIsValid() const { return isValidEmail(m_state.loginEmail()); }
 
     // Send code (also resend): ignored during the cooldown; an invalid address only sets
     // the validation message.

@@ -19,12 +19,10 @@ QString ByteCountFormatter::format(quint64 bytes) {
     }
     const int digits = unit == 0 ? 0 : unit == 1 ? 1 : 2;
     const long double scale = std::pow(10.0L, digits);
-    long double scaled = value * scale;
-    // Halves go to the even neighbour, as the platform's number formatting does.
-    long double rounded = std::nearbyint(scaled);
-    if (std::fabs(scaled - std::floor(scaled) - 0.5L) < 1e-12L)
-        rounded = std::fmod(std::floor(scaled), 2.0L) == 0 ? std::floor(scaled) : std::ceil(scaled);
-    value = rounded / scale;
+    const long double scaled = value * scale;
+    // nearbyint in the default rounding mode sends halves to the even neighbour, as the
+    // platform's number formatting does.
+    value = std::nearbyint(scaled) / scale;
     // Rounding up may reach the next unit (1023.96 KB reads "1 MB").
     if (value >= 1024.0L && unit < 5) {
         value /= 1024.0L;

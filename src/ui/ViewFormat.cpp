@@ -2,6 +2,7 @@
 
 #include "BuildConfig.h"
 #include "ByteCountFormatter.h"
+#include "app/SignInForm.h"
 #include "localization/Localization.h"
 #include "platform/Bundle.h"
 
@@ -54,10 +55,8 @@ QString ViewFormat::expiryDate(const QVariant& date) {
 
 qint64 ViewFormat::secondsUntil(const QVariant& endsAt, const QDateTime& now) {
     const QDateTime end = endsAt.isNull() ? QDateTime() : endsAt.toDateTime();
-    if (!end.isValid())
-        return 0;
-    const qint64 ms = now.msecsTo(end);
-    return ms <= 0 ? 0 : (ms + 999) / 1000;
+    return SignInForm::cooldownRemaining(
+        end.isValid() ? std::optional<QDateTime>(end) : std::nullopt, now);
 }
 
 QUrl ViewFormat::pricingURL(const QString& email) {
