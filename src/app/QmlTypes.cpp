@@ -27,9 +27,12 @@ void QmlTypes::registerAll() {
                                            QStringLiteral("Made by the application"));
     qRegisterMetaType<DeviceSummary>();
     qRegisterMetaType<DeviceLimitResult>();
-    auto* localization = &Localization::shared();
-    QQmlEngine::setObjectOwnership(localization, QQmlEngine::CppOwnership);
-    qmlRegisterSingletonInstance(uri, 1, 0, "Localization", localization);
+    // The one shared instance for every engine (the window's, and tests' own), never
+    // owned by any of them.
+    QQmlEngine::setObjectOwnership(&Localization::shared(), QQmlEngine::CppOwnership);
+    qmlRegisterSingletonType<Localization>(
+        uri, 1, 0, "Localization",
+        [](QQmlEngine*, QJSEngine*) -> QObject* { return &Localization::shared(); });
     qmlRegisterSingletonType<ViewFormat>(
         uri, 1, 0, "ViewFormat",
         [](QQmlEngine*, QJSEngine*) -> QObject* { return new ViewFormat; });

@@ -14,6 +14,11 @@ TrayController::TrayController(AppState& state, TrayBackend& backend, std::funct
     : QObject(parent), m_state(state), m_backend(backend), m_onOpen(std::move(onOpen)),
       m_onQuit(std::move(onQuit)) {
     m_backend.setIcon(iconFor(m_state.tunnelStatus()));
+    QPointer<TrayController> self(this);
+    m_backend.setClickHandler([self](bool rightButton) {
+        if (self)
+            self->handleClick(rightButton);
+    });
     connect(&m_state, &AppState::tunnelStatusChanged, this,
             [this] { m_backend.setIcon(iconFor(m_state.tunnelStatus())); });
 }

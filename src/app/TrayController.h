@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TrayBackend.h"
+#include "platform/TrayBackend.h"
 #include "tunnel/TunnelStatus.h"
 
 #include <QObject>

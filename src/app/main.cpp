@@ -1,25 +1,22 @@
-#include "AppState.h"
-#include "QmlTypes.h"
+#include "AppDelegate.h"
+#include "LogOutput.h"
 #include "SelfTest.h"
-#include "SignInForm.h"
 #include "api/UrlPolicy.h"
 #include "platform/Bundle.h"
-#include "platform/netext/TunnelServiceClient.h"
-#include "platform/sysext/SystemExtensionManager.h"
-#include "tunnel/SystemExtensionActivator.h"
+#include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QPointer>
-#include <QQuickView>
 #include <cstdio>
 
 using namespace veloxa;
 
 int main(int argc, char* argv[]) {
+    LogOutput::install();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veloxa"));
     QApplication::setOrganizationName(QStringLiteral("Veloxa"));
+    QApplication::setDesktopFileName(QStringLiteral("veloxa"));
     if (app.arguments().contains(QStringLiteral("--self-test")))
         return SelfTest::run();
 
@@ -30,44 +27,27 @@ int main(int argc, char* argv[]) {
     if (!problems.isEmpty())
         return 2;
 
-    AppState state(AppState::Dependencies::production());
-    SignInForm form(state);
+    // One client per user: a second start shows the first one's window and ends.
+    SingleInstance instance(SingleInstance::defaultDirectory());
+    if (!instance.claim()) {
+        if (instance.handOver())
+            return 0;
+        std::fputs("veloxa: another Veloxa is running but does not answer\n", stderr);
+        return 1;
+    }
 
-    QQuickView window;
-    QmlTypes::prepareEngine(*window.engine());
-    window.setTitle(QStringLiteral("Veloxa"));
-    window.setColor(QColor(13, 12, 26));
-    window.setMinimumSize(QSize(380, 520));
-    window.setMaximumSize(QSize(380, 520));
-    window.setResizeMode(QQuickView::SizeRootObjectToView);
-    window.setInitialProperties(
-        {{"model", QVariant::fromValue(&state)}, {"form", QVariant::fromValue(&form)}});
-    window.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
-    window.show();
+    AppDelegate delegate(AppState::Dependencies::production(), AppDelegate::Hooks::production(),
+                         Bundle::main());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
+                     &AppDelegate::applicationShouldHandleReopen);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &delegate,
+                     &AppDelegate::terminateNow);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+                     &AppDelegate::terminateNow);
 
-    const Bundle& bundle = Bundle::main();
-    state.activateSystemExtension(SystemExtensionActivator::shared(),
-                                  SystemExtensionManager::shared(), bundle);
-
-    TunnelServiceClient& client = TunnelServiceClient::shared();
-    QPointer<AppState> model(&state);
-    TunnelProviderManager::loadAllFromPreferences(client, [&, model](auto list, auto error) {
-        SingboxTunnelsManager::create(
-            list, error, client, bundle, TunnelServiceClient::runtimeDirectory(),
-            [model](auto created) {
-                if (!model)
-                    return;
-                if (!created) {
-                    QMessageBox alert(QMessageBox::Warning, QStringLiteral("Veloxa"),
-                                      QStringLiteral("Unable to load VPN configuration"));
-                    alert.setInformativeText(created.error());
-                    alert.exec();
-                    return;
-                }
-                model->setTunnelsManager(*created);
-                model->refreshTunnelStatus();
-                model->startStatusPolling();
-            });
-    });
+    delegate.applicationWillFinishLaunching();
+    QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,
+                              Qt::QueuedConnection);
     return app.exec();
 }

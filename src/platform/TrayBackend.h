@@ -21,6 +21,8 @@ public:
     // One of our symbol names, drawn as a monochrome mask image.
     virtual void setIcon(const QString& symbol) = 0;
     virtual void popUpMenu(const QList<TrayMenuEntry>& entries) = 0;
+    // Called for every click on the item; `rightButton` tells the two buttons apart.
+    virtual void setClickHandler(std::function<void(bool rightButton)> handler) = 0;
 };
 
 } // namespace veloxa

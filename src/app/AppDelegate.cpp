@@ -1,0 +1,209 @@
+#include "AppDelegate.h"
+
+#include "QmlTypes.h"
+#include "SignInForm.h"
+#include "SimpleMainMenu.h"
+#include "TrayController.h"
+#include "platform/Bundle.h"
+#include "platform/SystemTrayBackend.h"
+#include "platform/netext/TunnelServiceClient.h"
+#include "platform/sysext/SystemExtensionManager.h"
+#include "tunnel/SystemExtensionActivator.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QQuickView>
+#include <QScreen>
+
+namespace veloxa {
+
+AppDelegate::Hooks AppDelegate::Hooks::production() {
+    Hooks hooks;
+    hooks.loadTunnels = [](std::function<void(LoadResult)> done) {
+        TunnelServiceClient& client = TunnelServiceClient::shared();
+        TunnelProviderManager::loadAllFromPreferences(
+            client, [&client, done = std::move(done)](auto list, auto error) {
+                SingboxTunnelsManager::create(list, error, client, Bundle::main(),
+                                              TunnelServiceClient::runtimeDirectory(), done);
+            });
+    };
+    hooks.activateExtension = [](AppState& state) {
+        state.activateSystemExtension(SystemExtensionActivator::shared(),
+                                      SystemExtensionManager::shared(), Bundle::main());
+    };
+    hooks.makeTray = []() -> std::unique_ptr<TrayBackend> {
+        if (!SystemTrayBackend::isAvailable())
+            return nullptr;
+        return std::make_unique<SystemTrayBackend>();
+    };
+    hooks.alert = [](QMessageBox::Icon icon, const QString& text, const QString& informative) {
+        QMessageBox alert(icon, QStringLiteral("Veloxa"), text, QMessageBox::Ok);
+        alert.setInformativeText(informative);
+        alert.exec();
+    };
+    hooks.exitProcess = [] { QCoreApplication::exit(0); };
+    return hooks;
+}
+
+AppDelegate::AppDelegate(const AppState::Dependencies& dependencies, Hooks hooks,
+                         const Bundle& bundle)
+    : m_hooks(std::move(hooks)), m_appState(std::make_unique<AppState>(dependencies)),
+      m_form(std::make_unique<SignInForm>(*m_appState)), m_bundle(bundle) {}
+
+AppDelegate::~AppDelegate() {
+    // The views and the tray read the model: they go first.
+    m_window.reset();
+    m_trayController.reset();
+    m_trayBackend.reset();
+}
+
+void AppDelegate::applicationWillFinishLaunching() {
+    // The process outlives its window: the tray item brings it back.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    QPointer<AppDelegate> self(this);
+    m_mainMenu = std::make_unique<SimpleMainMenu>(
+        m_bundle, SimpleMainMenu::Targets{[self] {
+                                              if (self)
+                                                  self->aboutClicked();
+                                          },
+                                          [self] {
+                                              if (self)
+                                                  self->hideApplication();
+                                          },
+                                          [self] {
+                                              if (self)
+                                                  self->quit();
+                                          }});
+
+    showMainWindow();
+
+    m_trayBackend = m_hooks.makeTray();
+    if (m_trayBackend) {
+        m_trayController = std::make_unique<TrayController>(
+            *m_appState, *m_trayBackend,
+            [self] {
+                if (self)
+                    self->showMainWindow();
+            },
+            [self] {
+                if (self)
+                    self->quit();
+            });
+    }
+
+    m_hooks.activateExtension(*m_appState);
+
+    m_hooks.loadTunnels([self](LoadResult loaded) {
+        if (!self)
+            return;
+        if (!loaded) {
+            self->m_hooks.alert(QMessageBox::Warning,
+                                QStringLiteral("Unable to load VPN configuration"), loaded.error());
+            return;
+        }
+        self->m_tunnelsManager = *loaded;
+        self->m_appState->setTunnelsManager(*loaded);
+        self->m_appState->refreshTunnelStatus();
+        self->m_appState->startStatusPolling();
+    });
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    showMainWindow();
+    return true;
+}
+
+bool AppDelegate::applicationShouldTerminate() {
+    if (m_appState->tunnelStatus() == TunnelStatus::active)
+        m_hooks.alert(QMessageBox::Information, QStringLiteral("Veloxa is exiting"),
+                      QStringLiteral("The VPN tunnel will remain active, since it's managed by "
+                                     "the system extension rather than this app."));
+    return true;
+}
+
+void AppDelegate::quit() {
+    // A second request while the alert is up (another Ctrl+Q, the tray menu) joins the first.
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    QPointer<AppDelegate> self(this);
+    if (applicationShouldTerminate() && self)
+        m_hooks.exitProcess();
+}
+
+void AppDelegate::terminateNow() {
+    m_quitting = true;
+    m_hooks.exitProcess();
+}
+
+void AppDelegate::aboutClicked() {
+    m_appState->setSelectedRootTab(AppState::RootTab::about);
+    showMainWindow();
+}
+
+void AppDelegate::showMainWindow() {
+    if (!m_window) {
+        createWindow();
+        // Centred the first time only: later the window comes back where the user left it.
+        const QRect area = m_window->screen()->availableGeometry();
+        m_window->setPosition(area.center() -
+                              QPoint(m_window->width() / 2, m_window->height() / 2));
+    }
+    m_window->setWindowStates(m_window->windowStates() & ~Qt::WindowMinimized);
+    m_window->show();
+    m_window->raise();
+    m_window->requestActivate();
+}
+
+void AppDelegate::createWindow() {
+    m_window = std::make_unique<QQuickView>();
+    QmlTypes::prepareEngine(*m_window->engine());
+    m_window->setTitle(QStringLiteral("Veloxa"));
+    // Titled, closable and minimisable; no maximise button, no resizing.
+    m_window->setFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint);
+    m_window->setColor(QColor(13, 12, 26));
+    m_window->setMinimumSize(QSize(380, 520));
+    m_window->setMaximumSize(QSize(380, 520));
+    m_window->resize(380, 520);
+    m_window->setResizeMode(QQuickView::SizeRootObjectToView);
+    // A closed window gives its scene graph back; it is rebuilt when shown again.
+    m_window->setPersistentGraphics(false);
+    m_window->setPersistentSceneGraph(false);
+    m_window->setInitialProperties({{"model", QVariant::fromValue(m_appState.get())},
+                                    {"form", QVariant::fromValue(m_form.get())}});
+    m_window->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
+    m_mainMenu->bindKeys(m_window.get());
+    m_window->installEventFilter(this);
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    // After the close has finished: quitting from inside it would cut it short.
+    if (watched == m_window.get() && event->type() == QEvent::Close)
+        QMetaObject::invokeMethod(this, &AppDelegate::windowClosed, Qt::QueuedConnection);
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::windowClosed() {
+    if (m_window->isVisible())
+        return; // the close was refused
+    m_window->releaseResources();
+    // Without a tray nothing could bring the window back, so closing it quits.
+    if (!m_trayController)
+        quit();
+}
+
+void AppDelegate::hideApplication() {
+    if (!m_window)
+        return;
+    if (m_trayController)
+        m_window->hide();
+    else
+        m_window->showMinimized(); // keeps it reachable from the task bar
+}
+
+} // namespace veloxa

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+
+class QLocalServer;
+
+namespace veloxa {
+
+// One client per user: the first process holds a lock and listens on a local socket; a
+// later one asks it to show its window and exits.
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // `directory` holds the lock and the socket: the user's runtime directory.
+    explicit SingleInstance(QString directory, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    static QString defaultDirectory();
+
+    // True when this process is the first one; it then listens for later ones.
+    bool claim();
+    // From a later process: asks the first one to show its window. False when it did not
+    // answer within `timeoutMs`.
+    bool handOver(int timeoutMs = 3000);
+
+signals:
+    void activationRequested();
+
+private:
+    QString socketPath() const;
+
+    QString m_directory;
+    QLockFile m_lock;
+    QLocalServer* m_server = nullptr;
+};
+
+} // namespace veloxa

@@ -1,0 +1,75 @@
+#include "SystemTrayBackend.h"
+
+#include "ui/SymbolImageProvider.h"
+
+#include <QCursor>
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace veloxa {
+
+SystemTrayBackend::SystemTrayBackend(QObject* parent)
+    : QObject(parent), m_icon(new QSystemTrayIcon(this)) {
+    m_icon->setToolTip(QStringLiteral("Veloxa"));
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // A double click also arrives as a trigger first; the window is simply
+                // raised again, so it needs no handling of its own.
+                if (!m_onClick)
+                    return;
+                if (reason == QSystemTrayIcon::Context)
+                    m_onClick(true);
+                else if (reason == QSystemTrayIcon::Trigger)
+                    m_onClick(false);
+            });
+    m_icon->show();
+}
+
+SystemTrayBackend::~SystemTrayBackend() {
+    delete m_menu;
+}
+
+bool SystemTrayBackend::isAvailable() {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SystemTrayBackend::setIcon(const QString& symbol) {
+    // White on transparent, marked as a mask so the desktop tints it for its panel.
+    QIcon icon;
+    for (int side : {16, 22, 24, 32, 48, 64})
+        icon.addPixmap(
+            QPixmap::fromImage(SymbolImageProvider::render(symbol, Qt::white, QSize(side, side))));
+    icon.setIsMask(true);
+    m_icon->setIcon(icon);
+}
+
+QMenu* SystemTrayBackend::buildMenu(const QList<TrayMenuEntry>& entries) {
+    auto* menu = new QMenu;
+    for (const TrayMenuEntry& entry : entries) {
+        if (entry.separator) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(entry.title);
+        QObject::connect(action, &QAction::triggered, menu, [action = entry.action] {
+            if (action)
+                action();
+        });
+    }
+    return menu;
+}
+
+void SystemTrayBackend::popUpMenu(const QList<TrayMenuEntry>& entries) {
+    delete m_menu; // the previous menu is discarded; each right click gets a new one
+    m_menu = buildMenu(entries);
+    // Below the item where the desktop tells us its place, else at the pointer.
+    const QRect item = m_icon->geometry();
+    const QPoint at = item.isValid() ? item.bottomLeft() + QPoint(0, 4) : QCursor::pos();
+    m_menu->popup(at);
+}
+
+void SystemTrayBackend::setClickHandler(std::function<void(bool)> handler) {
+    m_onClick = std::move(handler);
+}
+
+} // namespace veloxa

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/TrayBackend.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace veloxa {
+
+// The status item on Linux desktops: a QSystemTrayIcon (StatusNotifierItem where the
+// desktop offers one, else the XEmbed tray). No context menu is attached, so the desktop
+// reports right clicks to us and the menu is built anew each time.
+class SystemTrayBackend : public QObject, public TrayBackend {
+    Q_OBJECT
+public:
+    explicit SystemTrayBackend(QObject* parent = nullptr);
+    ~SystemTrayBackend() override;
+
+    static bool isAvailable();
+    // The menu as it pops up, for callers that only want to draw it.
+    static QMenu* buildMenu(const QList<TrayMenuEntry>& entries);
+
+    void setIcon(const QString& symbol) override;
+    void popUpMenu(const QList<TrayMenuEntry>& entries) override;
+    void setClickHandler(std::function<void(bool rightButton)> handler) override;
+
+private:
+    QSystemTrayIcon* m_icon;
+    QPointer<QMenu> m_menu;
+    std::function<void(bool)> m_onClick;
+};
+
+} // namespace veloxa

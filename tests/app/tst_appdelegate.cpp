@@ -1,0 +1,295 @@
+#include "app/AppDelegate.h"
+#include "app/ModelPreview.h"
+#include "app/SimpleMainMenu.h"
+#include "app/TrayController.h"
+#include "platform/Bundle.h"
+#include "platform/MemorySecureItemStore.h"
+#include "platform/netext/TunnelServiceClient.h"
+#include "support/TunnelServiceProcess.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QStandardPaths>
+#include <QTest>
+
+using namespace veloxa;
+
+namespace {
+
+struct FakeTray : TrayBackend {
+    QStringList icons;
+    int menus = 0;
+    std::function<void(bool)> click;
+    void setIcon(const QString& symbol) override { icons << symbol; }
+    void popUpMenu(const QList<TrayMenuEntry>&) override { ++menus; }
+    void setClickHandler(std::function<void(bool)> handler) override { click = handler; }
+};
+
+struct Alert {
+    QMessageBox::Icon icon;
+    QString text;
+    QString informative;
+};
+
+// Records what the delegate asks of the system, in order.
+struct Recorder {
+    QStringList steps;
+    QList<Alert> alerts;
+    int exits = 0;
+    bool withTray = true;
+    FakeTray* tray = nullptr;
+    std::function<void(AppDelegate::LoadResult)> finishLoad;
+    std::function<void(std::function<void(AppDelegate::LoadResult)>)> loader;
+};
+
+QObject* findNamed(QObject* root, const QString& name) {
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    QObjectList next = root->children();
+    if (auto* item = qobject_cast<QQuickItem*>(root))
+        for (QQuickItem* child : item->childItems())
+            if (!next.contains(child))
+                next.append(child);
+    for (QObject* child : next)
+        if (QObject* found = findNamed(child, name))
+            return found;
+    return nullptr;
+}
+
+const Bundle bundle{{{"CFBundleName", QStringLiteral("Veloxa")},
+                     {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
+                    QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
+
+} // namespace
+
+class TestAppDelegate : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> make(Recorder& r) {
+        AppDelegate::Hooks hooks;
+        hooks.activateExtension = [&r](AppState&) { r.steps << "activate"; };
+        hooks.loadTunnels = [&r](std::function<void(AppDelegate::LoadResult)> done) {
+            r.steps << "load";
+            if (r.loader)
+                r.loader(done);
+            else
+                r.finishLoad = done;
+        };
+        hooks.makeTray = [&r]() -> std::unique_ptr<TrayBackend> {
+            r.steps << "tray";
+            if (!r.withTray)
+                return nullptr;
+            auto tray = std::make_unique<FakeTray>();
+            r.tray = tray.get();
+            return tray;
+        };
+        hooks.alert = [&r](QMessageBox::Icon icon, const QString& text, const QString& info) {
+            r.alerts << Alert{icon, text, info};
+        };
+        hooks.exitProcess = [&r] { ++r.exits; };
+        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(),
+                                    QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(), QString()};
+        return std::make_unique<AppDelegate>(deps, hooks, bundle);
+    }
+
+    std::unique_ptr<AppDelegate> launch(Recorder& r) {
+        auto delegate = make(r);
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+        return delegate;
+    }
+
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void launchOrderAndFailedLoad() {
+        Recorder r;
+        auto delegate = make(r);
+        delegate->applicationWillFinishLaunching();
+        QVERIFY(!QGuiApplication::quitOnLastWindowClosed());
+        r.loader = [&](auto done) {
+            // By the time the configurations load, menu, window and tray all exist.
+            QVERIFY(delegate->mainMenu());
+            QVERIFY(delegate->window() && delegate->window()->isVisible());
+            QVERIFY(delegate->trayController());
+            r.finishLoad = done;
+        };
+        delegate->applicationDidFinishLaunching();
+        QCOMPARE(r.steps, (QStringList{"tray", "activate", "load"}));
+        QVERIFY(r.alerts.isEmpty());
+
+        r.finishLoad(std::unexpected(QStringLiteral("The tunnel service is not running.")));
+        QCOMPARE(r.alerts.size(), 1);
+        QCOMPARE(r.alerts[0].icon, QMessageBox::Warning);
+        QCOMPARE(r.alerts[0].text, QStringLiteral("Unable to load VPN configuration"));
+        QCOMPARE(r.alerts[0].informative, QStringLiteral("The tunnel service is not running."));
+        QVERIFY(!delegate->tunnelsManager());
+        QVERIFY(!delegate->appState().pollTimer());
+        QCOMPARE(delegate->appState().tunnelStatus(), TunnelStatus::inactive);
+    }
+
+    void successfulLoadStartsPolling() {
+        TunnelServiceProcess tunnel;
+        QVERIFY(tunnel.start());
+        TunnelServiceClient client(tunnel.controlSocket());
+        QTRY_VERIFY(client.isConnected());
+        Recorder r;
+        r.loader = [&](auto done) {
+            TunnelProviderManager::loadAllFromPreferences(client, [&, done](auto list, auto error) {
+                SingboxTunnelsManager::create(list, error, client, bundle, tunnel.runtimeDir(),
+                                              done);
+            });
+        };
+        auto delegate = launch(r);
+        QTRY_VERIFY(delegate->tunnelsManager());
+        QCOMPARE(delegate->appState().tunnelsManager(), delegate->tunnelsManager());
+        QVERIFY(delegate->appState().pollTimer());
+        QVERIFY(r.alerts.isEmpty());
+    }
+
+    void windowIsFixedAndReused() {
+        Recorder r;
+        auto delegate = launch(r);
+        QQuickView* window = delegate->window();
+        QCOMPARE(window->title(), QStringLiteral("Veloxa"));
+        QCOMPARE(window->size(), QSize(380, 520));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        QVERIFY(!(window->flags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(window->flags() & Qt::WindowCloseButtonHint);
+        QCOMPARE(window->status(), QQuickView::Ready);
+        const QRect area = window->screen()->availableGeometry();
+        QVERIFY(qAbs(window->geometry().center().x() - area.center().x()) <= 1);
+
+        // Closing keeps the process and the tray; a left click brings back the same
+        // window where the user left it.
+        window->setPosition(QPoint(10, 20));
+        window->close();
+        QTRY_VERIFY(!window->isVisible());
+        QTest::qWait(20);
+        QCOMPARE(r.exits, 0);
+        r.tray->click(false);
+        QCOMPARE(delegate->window(), window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->position(), QPoint(10, 20));
+
+        // About from the tray menu and a second start of the client show it too.
+        window->close();
+        QTRY_VERIFY(!window->isVisible());
+        delegate->trayController()->showAbout();
+        QVERIFY(window->isVisible());
+        QCOMPARE(delegate->appState().selectedRootTab(), AppState::RootTab::about);
+        window->close();
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(delegate->applicationShouldHandleReopen());
+        QVERIFY(window->isVisible());
+        QCOMPARE(r.exits, 0);
+    }
+
+    void closingWithoutATrayQuits() {
+        Recorder r;
+        r.withTray = false;
+        auto delegate = launch(r);
+        QVERIFY(!delegate->trayController());
+        ModelPreview::apply(delegate->appState(), QStringLiteral("connected"));
+        delegate->window()->close();
+        QTRY_COMPARE(r.exits, 1);
+        // The normal way: the tunnel is active, so the user is told it keeps running.
+        QCOMPARE(r.alerts.size(), 1);
+        QCOMPARE(r.alerts[0].icon, QMessageBox::Information);
+    }
+
+    void quitRulePerStatus_data() {
+        QTest::addColumn<QString>("preview");
+        QTest::addColumn<int>("alerts");
+        QTest::newRow("connected") << "connected" << 1;
+        QTest::newRow("connecting") << "connecting" << 0;
+        QTest::newRow("signed-in") << "signed-in" << 0;
+        QTest::newRow("signed-out") << "signed-out" << 0;
+    }
+    void quitRulePerStatus() {
+        QFETCH(QString, preview);
+        QFETCH(int, alerts);
+        Recorder r;
+        auto delegate = launch(r);
+        ModelPreview::apply(delegate->appState(), preview);
+        const auto status = delegate->appState().tunnelStatus();
+        delegate->quit();
+        delegate->quit(); // a second request while the first is under way adds nothing
+        QCOMPARE(r.exits, 1);
+        QCOMPARE(r.alerts.size(), alerts);
+        if (alerts) {
+            QCOMPARE(r.alerts[0].text, QStringLiteral("Veloxa is exiting"));
+            QCOMPARE(r.alerts[0].informative,
+                     QStringLiteral("The VPN tunnel will remain active, since it's managed by the "
+                                    "system extension rather than this app."));
+        }
+        QCOMPARE(delegate->appState().tunnelStatus(), status); // quitting stops nothing
+
+        Recorder quiet;
+        auto other = launch(quiet);
+        ModelPreview::apply(other->appState(), preview);
+        other->terminateNow();
+        QCOMPARE(quiet.exits, 1);
+        QVERIFY(quiet.alerts.isEmpty());
+    }
+
+    void mainMenuTitlesAndKeys() {
+        Recorder r;
+        auto delegate = launch(r);
+        QStringList titles;
+        QStringList keys;
+        for (QAction* action : delegate->mainMenu()->allActions()) {
+            titles << action->text();
+            keys << action->shortcut().toString();
+        }
+        QCOMPARE(titles,
+                 (QStringList{"О программе Veloxa", "Скрыть Veloxa", "Выйти из Veloxa", "Вырезать",
+                              "Копировать", "Вставить", "Выделить всё", "Свернуть", "Закрыть"}));
+        QCOMPARE(keys, (QStringList{"", "Ctrl+H", "Ctrl+Q", "Ctrl+X", "Ctrl+C", "Ctrl+V", "Ctrl+A",
+                                    "Ctrl+M", "Ctrl+W"}));
+        QStringList menus;
+        for (QAction* top : delegate->mainMenu()->actions())
+            menus << top->menu()->title();
+        QCOMPARE(menus, (QStringList{"", "Edit", "Window"}));
+        QCOMPARE(SimpleMainMenu::applicationName(Bundle()), QStringLiteral("App"));
+        QCOMPARE(SimpleMainMenu::applicationName(Bundle({{"CFBundleName", 7}}, QUrl())),
+                 QStringLiteral("App"));
+
+        // The menu's keys work in the window: the edit keys on the focused field...
+        ModelPreview::apply(delegate->appState(), QStringLiteral("email-step"));
+        QQuickView* window = delegate->window();
+        window->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto* field = qobject_cast<QQuickItem*>(findNamed(window->rootObject(), "emailField"));
+        QVERIFY(field);
+        field->forceActiveFocus();
+        for (QChar c : QStringLiteral("me@veloxa.test"))
+            QTest::keyClick(window, c.toLatin1());
+        QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(window, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(field->property("text").toString(), QString());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("me@veloxa.test"));
+        QTest::keyClick(window, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(field->property("text").toString(), QStringLiteral("me@veloxa.test"));
+
+        // ...close and quit on the application.
+        QTest::keyClick(window, Qt::Key_W, Qt::ControlModifier);
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(r.exits, 0);
+        delegate->showMainWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(!window->isVisible());
+        delegate->showMainWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(r.exits, 1);
+    }
+};
+
+QTEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"
