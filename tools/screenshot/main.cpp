@@ -1,15 +1,19 @@
 // Renders the window's root view with the model in a named state and writes a PNG.
 //   screenshot --state NAME [--language en|ru|es|de] [--open OBJECTNAME] --out FILE.png
+//   screenshot --tray-menu --state NAME [--language CODE] --out FILE.png
 // Run it under Xvfb (xvfb-run -a). It talks to no service and starts no tunnel.
 #include "app/AppState.h"
 #include "app/ModelPreview.h"
 #include "app/QmlTypes.h"
 #include "app/SignInForm.h"
+#include "app/TrayController.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
+#include "platform/SystemTrayBackend.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QMenu>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QStandardPaths>
@@ -35,10 +39,27 @@ QObject* findNamed(QObject* root, const QString& name) {
             return found;
     return nullptr;
 }
+
+// Keeps the tray menu the controller asks for, so it can be drawn without a tray.
+struct CapturedTray : TrayBackend {
+    QList<TrayMenuEntry> entries;
+    void setIcon(const QString&) override {}
+    void popUpMenu(const QList<TrayMenuEntry>& menu) override { entries = menu; }
+    void setClickHandler(std::function<void(bool)>) override {}
+};
+
+int saveTrayMenu(AppState& state, const QString& file) {
+    CapturedTray tray;
+    TrayController controller(state, tray, {}, {});
+    controller.handleClick(true);
+    std::unique_ptr<QMenu> menu(SystemTrayBackend::buildMenu(tray.entries));
+    menu->adjustSize();
+    return menu->grab().save(file) ? 0 : 1;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true); // never touch the user's settings
     QCommandLineParser parser;
     parser.addOptions(
@@ -46,6 +67,7 @@ int main(int argc, char* argv[]) {
          {"language", "Interface language.", "code", "en"},
          {"open", "NAME or NAME:METHOD: call METHOD (default open) on that object first.", "name"},
          {"tab", "Tab to show: vpn, user or about (default: the state's own).", "tab"},
+         {"tray-menu", "Draw the tray item's menu instead of the window."},
          {"out", "PNG file to write.", "file"}});
     parser.addHelpOption();
     parser.process(app);
@@ -62,6 +84,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "screenshot: unknown state %s\n", qPrintable(parser.value("state")));
         return 2;
     }
+    if (parser.isSet("tray-menu"))
+        return saveTrayMenu(state, parser.value("out"));
     const QString tab = parser.value("tab");
     if (tab == u"vpn")
         state.setSelectedRootTab(AppState::RootTab::vpn);
