@@ -179,6 +179,8 @@ void AppDelegate::createWindow() {
     m_window->setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
     m_mainMenu->bindKeys(m_window.get());
     m_window->installEventFilter(this);
+    connect(m_window.get(), &QQuickWindow::frameSwapped, this, &AppDelegate::firstFrameSwapped,
+            Qt::SingleShotConnection);
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

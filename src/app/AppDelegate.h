@@ -67,6 +67,10 @@ public:
     // Quits without asking (signals, end of the desktop session): nobody reads a dialog.
     void terminateNow();
 
+signals:
+    // The window's first frame is on screen (start-up benchmarks wait for it).
+    void firstFrameSwapped();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

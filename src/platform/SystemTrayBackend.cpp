@@ -22,7 +22,6 @@ SystemTrayBackend::SystemTrayBackend(QObject* parent)
                 else if (reason == QSystemTrayIcon::Trigger)
                     m_onClick(false);
             });
-    m_icon->show();
 }
 
 SystemTrayBackend::~SystemTrayBackend() {
@@ -41,6 +40,7 @@ void SystemTrayBackend::setIcon(const QString& symbol) {
             QPixmap::fromImage(SymbolImageProvider::render(symbol, Qt::white, QSize(side, side))));
     icon.setIsMask(true);
     m_icon->setIcon(icon);
+    m_icon->show(); // once it has an icon to show
 }
 
 QMenu* SystemTrayBackend::buildMenu(const QList<TrayMenuEntry>& entries) {

@@ -1,4 +1,5 @@
 #include "app/LogOutput.h"
+#include "platform/GraphicsBackend.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 
@@ -87,6 +88,18 @@ private slots:
         QTRY_COMPARE(received.size(), 2);
         QCOMPARE(received[0][0].toInt(), SIGTERM);
         QCOMPARE(received[1][0].toInt(), SIGINT);
+    }
+
+    void renderNodeDecidesTheRenderer() {
+        QTemporaryDir dri;
+        QVERIFY(!GraphicsBackend::hasRenderNode(dri.path()));
+        QVERIFY(!GraphicsBackend::hasRenderNode(dri.filePath("missing")));
+        QFile card(dri.filePath("card0")); // a display node alone renders nothing
+        QVERIFY(card.open(QIODevice::WriteOnly));
+        QVERIFY(!GraphicsBackend::hasRenderNode(dri.path()));
+        QFile node(dri.filePath("renderD128"));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QVERIFY(GraphicsBackend::hasRenderNode(dri.path()));
     }
 
     void logLines() {
