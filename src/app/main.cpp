@@ -6,12 +6,26 @@
 #include "platform/GraphicsBackend.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#ifdef VELOXA_TEST_BUILD
+#include "TestBuild.h"
+#endif
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <cstdio>
 #include <ctime>
 
 using namespace veloxa;
+
+namespace {
+// Builds for different services are different clients, each with its own window.
+QString instanceName(const AppState::Dependencies& dependencies) {
+    const QByteArray url = dependencies.serviceBaseURL.toString().toUtf8();
+    return QStringLiteral("veloxa-client-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(url, QCryptographicHash::Sha256).toHex().left(12));
+}
+} // namespace
 
 int main(int argc, char* argv[]) {
     LogOutput::install();
@@ -29,8 +43,13 @@ int main(int argc, char* argv[]) {
     if (!problems.isEmpty())
         return 2;
 
+    AppState::Dependencies dependencies = AppState::Dependencies::production();
+#ifdef VELOXA_TEST_BUILD
+    TestBuild::adjust(dependencies);
+#endif
+
     // One client per user: a second start shows the first one's window and ends.
-    SingleInstance instance(SingleInstance::defaultDirectory());
+    SingleInstance instance(SingleInstance::defaultDirectory(), instanceName(dependencies));
     if (!instance.claim()) {
         if (instance.handOver())
             return 0;
@@ -39,8 +58,7 @@ int main(int argc, char* argv[]) {
     }
 
     GraphicsBackend::choose();
-    AppDelegate delegate(AppState::Dependencies::production(), AppDelegate::Hooks::production(),
-                         Bundle::main());
+    AppDelegate delegate(dependencies, AppDelegate::Hooks::production(), Bundle::main());
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
                      &AppDelegate::applicationShouldHandleReopen);
     TerminationSignals termination;
@@ -48,7 +66,6 @@ int main(int argc, char* argv[]) {
                      &AppDelegate::terminateNow);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
                      &AppDelegate::terminateNow);
-
     if (qEnvironmentVariableIsSet("VELOXA_REPORT_FIRST_FRAME")) {
         // For the start-up benchmark: the monotonic clock when the window first shows.
         QObject::connect(&delegate, &AppDelegate::firstFrameSwapped, [] {
@@ -58,6 +75,9 @@ int main(int argc, char* argv[]) {
             std::fflush(stdout);
         });
     }
+#ifdef VELOXA_TEST_BUILD
+    TestBuild::startProbe(delegate);
+#endif
 
     delegate.applicationWillFinishLaunching();
     QMetaObject::invokeMethod(&delegate, &AppDelegate::applicationDidFinishLaunching,

@@ -14,9 +14,9 @@ constexpr char request[] = "show\n";
 constexpr char answer[] = "ok\n";
 } // namespace
 
-SingleInstance::SingleInstance(QString directory, QObject* parent)
-    : QObject(parent), m_directory(std::move(directory)),
-      m_lock(m_directory + QStringLiteral("/veloxa-client.lock")) {
+SingleInstance::SingleInstance(QString directory, QString name, QObject* parent)
+    : QObject(parent), m_directory(std::move(directory)), m_name(std::move(name)),
+      m_lock(m_directory + u'/' + m_name + QStringLiteral(".lock")) {
     // Only a lock whose process is gone counts as stale, however old it is.
     m_lock.setStaleLockTime(0);
 }
@@ -31,7 +31,7 @@ QString SingleInstance::defaultDirectory() {
 }
 
 QString SingleInstance::socketPath() const {
-    return m_directory + QStringLiteral("/veloxa-client.sock");
+    return m_directory + u'/' + m_name + QStringLiteral(".sock");
 }
 
 bool SingleInstance::claim() {

@@ -12,8 +12,9 @@ namespace veloxa {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // `directory` holds the lock and the socket: the user's runtime directory.
-    explicit SingleInstance(QString directory, QObject* parent = nullptr);
+    // `directory` holds the lock and the socket (the user's runtime directory); `name`
+    // tells apart clients that must not share one window, such as builds for other services.
+    SingleInstance(QString directory, QString name, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     static QString defaultDirectory();
@@ -31,6 +32,7 @@ private:
     QString socketPath() const;
 
     QString m_directory;
+    QString m_name;
     QLockFile m_lock;
     QLocalServer* m_server = nullptr;
 };

@@ -25,14 +25,14 @@ class TestProcessEntry : public QObject {
 private slots:
     void secondStartHandsOver() {
         QTemporaryDir dir;
-        SingleInstance first(dir.path());
+        SingleInstance first(dir.path(), "veloxa-client");
         QVERIFY(first.claim());
         QSignalSpy shown(&first, &SingleInstance::activationRequested);
 
         // A later process, here a thread: it cannot claim and asks the first to show.
         std::atomic<int> claimed = -1, handedOver = -1;
         std::thread later([&] {
-            SingleInstance second(dir.path());
+            SingleInstance second(dir.path(), "veloxa-client");
             claimed = second.claim();
             handedOver = second.handOver(5000);
         });
@@ -68,16 +68,18 @@ private slots:
         QFile socket(dir.filePath("veloxa-client.sock"));
         QVERIFY(socket.open(QIODevice::WriteOnly));
         socket.close();
-        SingleInstance next(dir.path());
+        SingleInstance next(dir.path(), "veloxa-client");
         QVERIFY(next.claim());
         QSignalSpy shown(&next, &SingleInstance::activationRequested);
-        std::thread later([&] { SingleInstance(dir.path()).handOver(5000); });
+        std::thread later([&] { SingleInstance(dir.path(), "veloxa-client").handOver(5000); });
         QTRY_COMPARE(shown.size(), 1);
         later.join();
 
         // Nobody answering: the hand-over gives up instead of hanging.
         QTemporaryDir empty;
-        QVERIFY(!SingleInstance(empty.path()).handOver(200));
+        QVERIFY(!SingleInstance(empty.path(), "veloxa-client").handOver(200));
+        // A client for another service is a separate instance.
+        QVERIFY(SingleInstance(dir.path(), "veloxa-client-other").claim());
     }
 
     void terminationSignalsReachTheEventLoop() {
