@@ -13,6 +13,8 @@ import json, os, signal, socket, subprocess, sys, tempfile, time, urllib.request
 
 build, out = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 os.makedirs(out, exist_ok=True)
+for old in os.listdir(out):  # one run's screenshots and logs only
+    os.remove(os.path.join(out, old))
 root = tempfile.mkdtemp(prefix="veloxa-e2e-")
 probe_path = f"{root}/probe.json"
 children = []
