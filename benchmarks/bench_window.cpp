@@ -6,6 +6,7 @@
 #include "app/ModelPreview.h"
 #include "app/QmlTypes.h"
 #include "app/SignInForm.h"
+#include "platform/GraphicsBackend.h"
 #include "platform/MemorySecureItemStore.h"
 
 #include <QElapsedTimer>
@@ -39,6 +40,7 @@ double measure(int seconds) {
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
+    GraphicsBackend::choose(); // the renderer the client would pick on this machine
     QStandardPaths::setTestModeEnabled(true);
     int seconds = 30;
     QString state = QStringLiteral("connected");
