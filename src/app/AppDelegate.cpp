@@ -64,35 +64,25 @@ void AppDelegate::applicationWillFinishLaunching() {
 
 void AppDelegate::applicationDidFinishLaunching() {
     QPointer<AppDelegate> self(this);
+    // Menu and tray outlive nothing here, but their callbacks still hold the delegate weakly.
+    auto weakly = [self](void (AppDelegate::*method)()) {
+        return [self, method] {
+            if (self)
+                (self.data()->*method)();
+        };
+    };
     m_mainMenu = std::make_unique<SimpleMainMenu>(
-        m_bundle, SimpleMainMenu::Targets{[self] {
-                                              if (self)
-                                                  self->aboutClicked();
-                                          },
-                                          [self] {
-                                              if (self)
-                                                  self->hideApplication();
-                                          },
-                                          [self] {
-                                              if (self)
-                                                  self->quit();
-                                          }});
+        m_bundle,
+        SimpleMainMenu::Targets{weakly(&AppDelegate::aboutClicked),
+                                weakly(&AppDelegate::hideApplication), weakly(&AppDelegate::quit)});
 
     showMainWindow();
 
     m_trayBackend = m_hooks.makeTray();
-    if (m_trayBackend) {
-        m_trayController = std::make_unique<TrayController>(
-            *m_appState, *m_trayBackend,
-            [self] {
-                if (self)
-                    self->showMainWindow();
-            },
-            [self] {
-                if (self)
-                    self->quit();
-            });
-    }
+    if (m_trayBackend)
+        m_trayController = std::make_unique<TrayController>(*m_appState, *m_trayBackend,
+                                                            weakly(&AppDelegate::showMainWindow),
+                                                            weakly(&AppDelegate::quit));
 
     m_hooks.activateExtension(*m_appState);
 

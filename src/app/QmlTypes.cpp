@@ -8,6 +8,7 @@
 #include "ui/ViewFormat.h"
 
 #include <QQmlEngine>
+#include <QQuickItem>
 
 namespace veloxa {
 
@@ -42,6 +43,22 @@ void QmlTypes::prepareEngine(QQmlEngine& engine) {
     registerAll();
     engine.addImportPath(QLatin1String(viewsImportPath));
     engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+}
+
+QObject* QmlTypes::findNamed(QObject* root, const QString& name) {
+    if (!root)
+        return nullptr;
+    if (root->objectName() == name)
+        return root;
+    QObjectList next = root->children();
+    if (auto* item = qobject_cast<QQuickItem*>(root))
+        for (QQuickItem* child : item->childItems())
+            if (!next.contains(child))
+                next.append(child);
+    for (QObject* child : next)
+        if (QObject* found = findNamed(child, name))
+            return found;
+    return nullptr;
 }
 
 } // namespace veloxa

@@ -1,6 +1,8 @@
 #pragma once
 
+class QObject;
 class QQmlEngine;
+class QString;
 
 namespace veloxa {
 
@@ -11,6 +13,9 @@ public:
     // Import path of the views' module and the symbol image provider.
     static void prepareEngine(QQmlEngine& engine);
     static constexpr const char* viewsImportPath = "qrc:/qt/qml";
+    // An object by its objectName among object children and visual children (popups and
+    // repeated delegates are only the latter).
+    static QObject* findNamed(QObject* root, const QString& name);
 };
 
 } // namespace veloxa

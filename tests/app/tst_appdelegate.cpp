@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/ModelPreview.h"
+#include "app/QmlTypes.h"
 #include "app/SimpleMainMenu.h"
 #include "app/TrayController.h"
 #include "platform/Bundle.h"
@@ -43,22 +44,6 @@ struct Recorder {
     std::function<void(AppDelegate::LoadResult)> finishLoad;
     std::function<void(std::function<void(AppDelegate::LoadResult)>)> loader;
 };
-
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    QObjectList next = root->children();
-    if (auto* item = qobject_cast<QQuickItem*>(root))
-        for (QQuickItem* child : item->childItems())
-            if (!next.contains(child))
-                next.append(child);
-    for (QObject* child : next)
-        if (QObject* found = findNamed(child, name))
-            return found;
-    return nullptr;
-}
 
 const Bundle bundle{{{"CFBundleName", QStringLiteral("Veloxa")},
                      {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
@@ -264,7 +249,8 @@ private slots:
         QQuickView* window = delegate->window();
         window->requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        auto* field = qobject_cast<QQuickItem*>(findNamed(window->rootObject(), "emailField"));
+        auto* field =
+            qobject_cast<QQuickItem*>(QmlTypes::findNamed(window->rootObject(), "emailField"));
         QVERIFY(field);
         field->forceActiveFocus();
         for (QChar c : QStringLiteral("me@veloxa.test"))

@@ -23,22 +23,6 @@
 using namespace veloxa;
 
 namespace {
-// Finds an object by name among both object children and visual children.
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    QObjectList next = root->children();
-    if (auto* item = qobject_cast<QQuickItem*>(root))
-        for (QQuickItem* child : item->childItems())
-            if (!next.contains(child))
-                next.append(child);
-    for (QObject* child : next)
-        if (QObject* found = findNamed(child, name))
-            return found;
-    return nullptr;
-}
 
 // Keeps the tray menu the controller asks for, so it can be drawn without a tray.
 struct CapturedTray : TrayBackend {
@@ -111,7 +95,7 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(300, &view, [&] {
             const QString name = parser.value("open").section(u':', 0, 0);
             const QString method = parser.value("open").section(u':', 1, 1);
-            QObject* object = findNamed(view.rootObject(), name);
+            QObject* object = QmlTypes::findNamed(view.rootObject(), name);
             if (!object ||
                 !QMetaObject::invokeMethod(object, method.isEmpty() ? "open" : qPrintable(method)))
                 std::fprintf(stderr, "screenshot: cannot call %s\n",
