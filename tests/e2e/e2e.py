@@ -211,7 +211,8 @@ def happy_road():
     if tunnel_status("Veloxa — Germany") != 3:
         fail(f"the service does not report Veloxa — Germany connected: {tunnel_configurations()}")
     set_counters(1_500_000, 2048)
-    wait_for("the figures", lambda: model()["publicIP"] == "203.0.113.10")
+    wait_for("the figures", lambda: model()["publicIP"] == "203.0.113.10" and
+             model()["sessionRxBytes"] > 0 and model()["sessionTxBytes"] > 0)
     time.sleep(1.2)
     shoot("03-connected")
 
@@ -245,7 +246,8 @@ def happy_road():
              lambda: model_is(tunnelStatus="active", selectedRegion="de") and
              model()["connectedRegionLabel"] and model()["sessionStartedAt"])
     set_counters(3_000_000, 9000)
-    wait_for("the adopted figures", lambda: model()["publicIP"] == "203.0.113.10")
+    wait_for("the adopted figures", lambda: model()["publicIP"] == "203.0.113.10" and
+             model()["sessionRxBytes"] > 0)
     time.sleep(1.2)
     shoot("06-adopted")
 
