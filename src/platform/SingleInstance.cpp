@@ -36,8 +36,12 @@ QString SingleInstance::socketPath() const {
 
 bool SingleInstance::claim() {
     QDir().mkpath(m_directory);
-    if (!m_lock.tryLock(0))
-        return false;
+    if (!m_lock.tryLock(0)) {
+        if (m_lock.error() == QLockFile::LockFailedError)
+            return false; // another client holds it
+        // An unusable runtime directory: better a second window than no client at all.
+        return true;
+    }
     // We hold the lock, so a socket file left here belongs to a process that is gone.
     QLocalServer::removeServer(socketPath());
     m_server = new QLocalServer(this);

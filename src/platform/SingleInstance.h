@@ -19,7 +19,8 @@ public:
 
     static QString defaultDirectory();
 
-    // True when this process is the first one; it then listens for later ones.
+    // True when this process is the first one; it then listens for later ones. Also true,
+    // without listening, when the directory cannot hold the lock at all.
     bool claim();
     // From a later process: asks the first one to show its window. False when it did not
     // answer within `timeoutMs`.

@@ -78,6 +78,8 @@ private slots:
         // Nobody answering: the hand-over gives up instead of hanging.
         QTemporaryDir empty;
         QVERIFY(!SingleInstance(empty.path(), "veloxa-client").handOver(200));
+        // No usable runtime directory: the client runs rather than refusing to start.
+        QVERIFY(SingleInstance("/dev/null/veloxa", "veloxa-client").claim());
         // A client for another service is a separate instance.
         QVERIFY(SingleInstance(dir.path(), "veloxa-client-other").claim());
     }
