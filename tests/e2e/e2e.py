@@ -111,6 +111,25 @@ def shoot(name, whole=False):
     subprocess.run(command + [target], env=env, check=False)
 
 
+def tray(method):
+    """Clicks the client's tray item the way a panel does, over D-Bus."""
+    with open(f"{root}/tray-items") as f:
+        items = [line.split()[1] for line in f if line.startswith("item ")]
+    if not items:
+        fail("the client registered no tray item")
+    subprocess.run(["dbus-send", "--session", "--type=method_call", f"--dest={items[-1]}",
+                    "/StatusNotifierItem", f"org.kde.StatusNotifierItem.{method}",
+                    "int32:0", "int32:0"], env=env, check=True)
+    time.sleep(0.5)
+
+
+def tray_menu_choose(index, shot):
+    """Opens the tray menu with a right click and picks its entry `index` by keyboard."""
+    tray("ContextMenu")
+    shoot(shot, whole=True)
+    key(*(["Down"] * (index + 1)), "Return")
+
+
 def start_client():
     if os.path.exists(probe_path):
         os.remove(probe_path)
@@ -258,12 +277,26 @@ def happy_road():
         fail("the second start did not hand over")
     log("second start handed over to the first")
 
+    # The tray: closing the window keeps the client, a left click brings the window back,
+    # the right-click menu disconnects and connects.
+    key("ctrl+w")
+    wait_for("the window to close", lambda: not probe()["window"]["visible"])
+    if client.poll() is not None or not probe()["tray"]:
+        fail("closing the window with a tray ended the client")
+    tray("Activate")
+    wait_for("the window back from the tray", lambda: probe()["window"]["visible"])
+    tray_menu_choose(0, "07-tray-menu-disconnect")
+    wait_for("the disconnect from the tray", lambda: model_is(tunnelStatus="inactive"))
+    tray_menu_choose(0, "08-tray-menu-connect")
+    wait_for("the connect from the tray", lambda: model_is(tunnelStatus="active"))
+    log("tray: window back on a left click; disconnect and connect from its menu")
+
     # The subscription ends on the service: the next account refresh disconnects.
     dev("/dev/accounts", {"email": "active@veloxa.test", "status": "expired"})
     wait_for("the disconnect after expiry", lambda: model_is(tunnelStatus="inactive"), 20)
     wait_for("the service's disconnect after expiry",
              lambda: tunnel_status("Veloxa — Germany") == 1)
-    shoot("07-expired-disconnected")
+    shoot("09-expired-disconnected")
     dev("/dev/accounts", {"email": "active@veloxa.test", "status": "active"})
     return client
 
@@ -283,7 +316,7 @@ def sad_roads(client):
     type_text("active@veloxa.test")
     key("Return")
     wait_for("the service-down error", lambda: model()["authErrorMessage"])
-    shoot("08-service-down")
+    shoot("10-service-down")
     log(f"service down: {model()['authErrorMessage']}")
     dev_service = start_dev_service()
 
@@ -291,24 +324,24 @@ def sad_roads(client):
     sign_in("full@veloxa.test")
     wait_for("the device chooser", lambda: model()["pendingDeviceLimit"])
     wait_for("the chooser's rows", lambda: item("replace_00000001-AAAA-4BBB-8CCC-000000000001"))
-    shoot("09-device-limit")
+    shoot("11-device-limit")
     click("replace_00000001-AAAA-4BBB-8CCC-000000000001")
     wait_for("signed in after replacing",
              lambda: model_is(isLoggedIn=True, email="full@veloxa.test"))
-    shoot("10-replaced")
+    shoot("12-replaced")
 
     # The service revokes this device's session: the next account refresh signs out.
     dev("/dev/revoke", {"email": "full@veloxa.test"})
     wait_for("signed out by the service",
              lambda: model_is(isLoggedIn=False) and model()["sessionRevokedMessage"])
-    shoot("11-revoked")
+    shoot("13-revoked")
 
     # A wrong code.
     sign_in("active@veloxa.test", code="000000")
     wait_for("the wrong-code error", lambda: model()["authErrorMessage"])
     if not model_is(isLoggedIn=False, loginStage="code"):
         fail("a wrong code signed in or left the code step")
-    shoot("12-wrong-code")
+    shoot("14-wrong-code")
     log(f"wrong code: {model()['authErrorMessage']}")
     stop(client)
 
@@ -319,7 +352,8 @@ try:
           pass_fds=[write_fd], stderr=subprocess.DEVNULL)
     os.close(write_fd)
     env["DISPLAY"] = ":" + os.read(read_fd, 16).decode().strip()
-    host = start([f"{build}/tools/fake-tray-host/fake-tray-host"], stdout=subprocess.DEVNULL)
+    host = start([f"{build}/tools/fake-tray-host/fake-tray-host"],
+                 stdout=open(f"{root}/tray-items", "w"))
     port = free_port()
     service_url = f"http://127.0.0.1:{port}"
     dev_service = start_dev_service()
