@@ -52,12 +52,9 @@ int main(int argc, char* argv[]) {
         if (QByteArray(argv[i]) == "--seconds")
             seconds = std::max(1, atoi(argv[i + 1]));
 
-    dev::DevService::Options options;
-    options.printCodes = false;
-    dev::DevService service(options);
-    const quint16 port = service.listen(QHostAddress::LocalHost, 0);
+    dev::DevService service({.printCodes = false});
     TunnelServiceProcess tunnel;
-    if (!port || !tunnel.start()) {
+    if (!service.listen(QHostAddress::LocalHost, 0) || !tunnel.start()) {
         std::fprintf(stderr, "bench-model: cannot start the services\n");
         return 1;
     }
@@ -65,7 +62,7 @@ int main(int argc, char* argv[]) {
     while (!client.isConnected())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
-    const QUrl base(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    const QUrl base = service.baseUrl();
     AppState state({std::make_shared<MemorySecureItemStore>(), base, QUrl(base.toString() + "/ip"),
                     QStringLiteral("Bench — macOS 14.5")});
     QCoro::waitFor(state.requestLoginCode(dev::DevService::activeSeed));

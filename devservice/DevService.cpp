@@ -115,6 +115,13 @@ void DevService::reset() {
     m_accounts.insert(key(fullSeed), full);
 }
 
+QUrl DevService::baseUrl() const {
+    // serverPorts() only reads, but Qt 6.4 does not mark it const.
+    const auto ports = const_cast<DevService*>(this)->serverPorts();
+    return ports.isEmpty() ? QUrl()
+                           : QUrl(QStringLiteral("http://127.0.0.1:%1").arg(ports.first()));
+}
+
 QStringList DevService::mailbox(const QString& email) const {
     return m_mailbox.value(key(email));
 }

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMap>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
@@ -45,6 +46,8 @@ public:
     // Requests other than the /dev/ controls, oldest first (the last 100).
     const QList<RecordedRequest>& requests() const { return m_requests; }
     QStringList mailbox(const QString& email) const;
+    // http://127.0.0.1:<port> once listening on loopback, else empty.
+    QUrl baseUrl() const;
 
     static const QString activeSeed;
     static const QString expiredSeed;

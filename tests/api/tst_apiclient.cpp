@@ -19,16 +19,10 @@ using Kind = APIError::Kind;
 class TestAPIClient : public QObject {
     Q_OBJECT
 
-    dev::DevService::Options quiet() {
-        dev::DevService::Options o;
-        o.printCodes = false;
-        return o;
-    }
-    dev::DevService m_service{quiet()};
-    quint16 m_port = 0;
+    dev::DevService m_service{{.printCodes = false}};
     std::unique_ptr<APIClient> m_client;
 
-    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port)); }
+    QUrl base() const { return m_service.baseUrl(); }
     const dev::DevService::RecordedRequest& last() const { return m_service.requests().last(); }
 
     // Queues one scripted answer for the next API request.
@@ -60,8 +54,7 @@ private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         Localization::shared().setLanguage(AppLanguage::en);
-        m_port = m_service.listen(QHostAddress::LocalHost, 0);
-        QVERIFY(m_port != 0);
+        QVERIFY(m_service.listen(QHostAddress::LocalHost, 0));
         m_client = std::make_unique<APIClient>(base());
     }
     void init() { m_service.reset(); }

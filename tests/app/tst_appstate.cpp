@@ -24,7 +24,6 @@ class TestAppState : public QObject {
     Q_OBJECT
 
     std::unique_ptr<dev::DevService> service;
-    quint16 port = 0;
     std::unique_ptr<TunnelServiceProcess> tunnel;
     std::unique_ptr<TunnelServiceClient> client;
     std::shared_ptr<MemorySecureItemStore> items;
@@ -32,7 +31,7 @@ class TestAppState : public QObject {
                          {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
                         QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
 
-    QUrl base() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)); }
+    QUrl base() const { return service->baseUrl(); }
 
     std::unique_ptr<AppState> makeState() {
         AppState::Dependencies deps;
@@ -89,11 +88,8 @@ private slots:
         Localization::shared().setLanguage(AppLanguage::en);
     }
     void init() {
-        dev::DevService::Options options;
-        options.printCodes = false;
-        service = std::make_unique<dev::DevService>(options);
-        port = service->listen(QHostAddress::LocalHost, 0);
-        QVERIFY(port);
+        service = std::make_unique<dev::DevService>(dev::DevService::Options{.printCodes = false});
+        QVERIFY(service->listen(QHostAddress::LocalHost, 0));
         items = std::make_shared<MemorySecureItemStore>();
     }
     void cleanup() {

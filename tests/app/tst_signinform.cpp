@@ -31,13 +31,10 @@ private slots:
         Localization::shared().setLanguage(AppLanguage::en);
     }
     void init() {
-        dev::DevService::Options options;
-        options.printCodes = false;
-        service = std::make_unique<dev::DevService>(options);
-        const quint16 port = service->listen(QHostAddress::LocalHost, 0);
-        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(),
-                                    QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)), QUrl(),
-                                    QStringLiteral("Studio — macOS 14.5")};
+        service = std::make_unique<dev::DevService>(dev::DevService::Options{.printCodes = false});
+        QVERIFY(service->listen(QHostAddress::LocalHost, 0));
+        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(), service->baseUrl(),
+                                    QUrl(), QStringLiteral("Studio — macOS 14.5")};
         state = std::make_unique<AppState>(deps);
         form = std::make_unique<SignInForm>(*state);
     }

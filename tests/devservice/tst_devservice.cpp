@@ -16,7 +16,6 @@ class TestDevService : public QObject {
     Q_OBJECT
 
     std::unique_ptr<DevService> service;
-    quint16 port = 0;
     QNetworkAccessManager nam;
 
     struct Answer {
@@ -25,7 +24,7 @@ class TestDevService : public QObject {
     };
     Answer call(const QByteArray& method, const QString& path, const QByteArray& body = {},
                 const QByteArray& token = {}) {
-        QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path)));
+        QNetworkRequest request(QUrl(service->baseUrl().toString() + path));
         request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
         if (!token.isEmpty())
             request.setRawHeader("Authorization", "Bearer " + token);
@@ -54,8 +53,8 @@ private slots:
         options.codeTtlSeconds = 1;
         options.codeAttempts = 2;
         service = std::make_unique<DevService>(options);
-        port = service->listen(QHostAddress::LocalHost, 0);
-        QVERIFY(port);
+        QVERIFY(service->listen(QHostAddress::LocalHost, 0));
+        QCOMPARE(service->baseUrl().host(), QStringLiteral("127.0.0.1"));
     }
 
     void codesExpireAndAllowFewAttempts() {
@@ -139,7 +138,7 @@ private slots:
                  400);
 
         QTcpSocket raw;
-        raw.connectToHost(QHostAddress::LocalHost, port);
+        raw.connectToHost(QHostAddress::LocalHost, quint16(service->baseUrl().port()));
         QVERIFY(raw.waitForConnected(2000));
         raw.write("\x01\x02 garbage\r\n\r\n");
         raw.waitForReadyRead(500);
