@@ -2,6 +2,7 @@
 // and the CPU the headless model uses while idle, signed in.
 //   bench-model [--seconds N]   (default 60)
 #include "DevService.h"
+#include "IdleCpu.h"
 #include "app/AppState.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
@@ -18,16 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
-#include <sys/resource.h>
 
 namespace {
 std::atomic<long> allocations{0};
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 } // namespace
 
 void* operator new(std::size_t size) {
@@ -96,20 +90,14 @@ int main(int argc, char* argv[]) {
     const double allocationsPerTick = double(allocations - allocationsBefore) / ticks;
 
     state.startStatusPolling();
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop idle;
-    QTimer::singleShot(seconds * 1000, &idle, &QEventLoop::quit);
-    idle.exec();
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = idleCpuPercent(seconds);
 
     std::printf("application model figures\n");
     std::printf("  idle poll tick (tunnel inactive): %8.2f us, %.2f allocations per tick (target < "
                 "50 us)\n",
                 perTickNs / 1000, allocationsPerTick);
     std::printf(
-        "  headless model, idle, signed in:  %8.3f %% of a core over %d s (target < 0.1 %%)\n",
-        100.0 * cpu / (wall.elapsed() / 1000.0), seconds);
+        "  headless model, idle, signed in:  %8.3f %% of a core over %d s (target < 0.1 %%)\n", cpu,
+        seconds);
     return 0;
 }

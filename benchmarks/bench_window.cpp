@@ -2,6 +2,7 @@
 //   xvfb-run -a build/benchmarks/bench-window [--seconds N] [--state NAME]
 // The model sits in a preview state (default: signed in, connected), so every ambient
 // animation and the session clock are running while the window is shown.
+#include "IdleCpu.h"
 #include "app/AppState.h"
 #include "app/ModelPreview.h"
 #include "app/QmlTypes.h"
@@ -9,34 +10,13 @@
 #include "platform/GraphicsBackend.h"
 #include "platform/MemorySecureItemStore.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QQuickView>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
-#include <sys/resource.h>
 
 using namespace veloxa;
-
-namespace {
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-double measure(int seconds) {
-    const double before = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return 100.0 * (cpuSeconds() - before) / (wall.elapsed() / 1000.0);
-}
-} // namespace
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
@@ -63,11 +43,11 @@ int main(int argc, char* argv[]) {
         {{"model", QVariant::fromValue(&model)}, {"form", QVariant::fromValue(&form)}});
     view.setSource(QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
     view.show();
-    measure(2); // settle
-    const double shown = measure(seconds);
+    idleCpuPercent(2); // settle
+    const double shown = idleCpuPercent(seconds);
     view.hide();
-    measure(1);
-    const double hidden = measure(seconds);
+    idleCpuPercent(1);
+    const double hidden = idleCpuPercent(seconds);
     std::printf("window figures (state %s, %d s each)\n", qPrintable(state), seconds);
     std::printf("  shown, idle:  %6.2f %% of a core (measured and reported)\n", shown);
     std::printf("  hidden:       %6.2f %% of a core (target < 0.5 %%)\n", hidden);
