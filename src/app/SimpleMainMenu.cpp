@@ -86,8 +86,9 @@ void SimpleMainMenu::bindKeys(QWindow* window) {
 }
 
 bool SimpleMainMenu::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return QMenuBar::eventFilter(watched, event);
+    // Only key presses matter; the menu bar's own handling is for widgets it sits in.
+    if (watched->isWidgetType() || event->type() != QEvent::KeyPress)
+        return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const QKeySequence pressed(key->keyCombination());
     for (QAction* action : allActions()) {

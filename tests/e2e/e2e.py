@@ -352,8 +352,7 @@ try:
           pass_fds=[write_fd], stderr=subprocess.DEVNULL)
     os.close(write_fd)
     env["DISPLAY"] = ":" + os.read(read_fd, 16).decode().strip()
-    host = start([f"{build}/tools/fake-tray-host/fake-tray-host"],
-                 stdout=open(f"{root}/tray-items", "w"))
+    start([f"{build}/tools/fake-tray-host/fake-tray-host"], stdout=open(f"{root}/tray-items", "w"))
     port = free_port()
     service_url = f"http://127.0.0.1:{port}"
     dev_service = start_dev_service()
