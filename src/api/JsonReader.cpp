@@ -1,5 +1,7 @@
 #include "JsonReader.h"
 
+#include "platform/ipc/JsonDepth.h"
+
 #include <limits>
 
 namespace veloxa {
@@ -14,6 +16,11 @@ JsonReader::JsonReader(const json& value, QString path) : m_value(value), m_path
 }
 
 json JsonReader::parse(const QByteArray& text) {
+    // No record of ours nests this deep; deeper text is refused before the library
+    // recurses into it.
+    if (JsonDepth::of(std::string_view(text.constData(), std::size_t(text.size()))) >
+        JsonDepth::defaultLimit)
+        throw Failure("malformed JSON: nested too deeply");
     try {
         return json::parse(text.cbegin(), text.cend());
     } catch (const json::exception& e) {
@@ -92,6 +99,13 @@ qint64 JsonReader::requireInt64(const char* key) const {
         value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<qint64>::max()))
         fail(QStringLiteral("\"%1\" is beyond the signed 64-bit range").arg(keyPath(key)));
     return value.get<std::int64_t>();
+}
+
+std::optional<qint64> JsonReader::optionalInt64(const char* key) const {
+    const json* value = find(key);
+    if (!value || value->is_null())
+        return std::nullopt;
+    return requireInt64(key);
 }
 
 quint64 JsonReader::requireUInt64(const char* key) const {

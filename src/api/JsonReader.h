@@ -34,6 +34,7 @@ public:
     QString requireString(const char* key) const;
     std::optional<QString> optionalString(const char* key) const;
     qint64 requireInt64(const char* key) const;
+    std::optional<qint64> optionalInt64(const char* key) const;
     quint64 requireUInt64(const char* key) const;
     bool requireBool(const char* key) const;
     QStringList requireStringArray(const char* key) const;

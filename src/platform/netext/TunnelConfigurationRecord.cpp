@@ -1,5 +1,8 @@
 #include "TunnelConfigurationRecord.h"
 
+#include "InterfaceName.h"
+#include "platform/ipc/JsonDepth.h"
+
 namespace veloxa {
 
 TunnelConfigurationRecord TunnelConfigurationRecord::fromJson(const JsonReader& in) {
@@ -31,7 +34,7 @@ std::optional<QString> TunnelConfigurationRecord::tunInterfaceName() const {
     const auto it = providerConfiguration.constFind(QLatin1String(engineConfigKey));
     if (it == providerConfiguration.cend())
         return std::nullopt;
-    const auto doc = nlohmann::json::parse(it->toStdString(), nullptr, false);
+    const auto doc = JsonDepth::parse(it->toStdString());
     if (!doc.is_object() || !doc.contains("inbounds") || !doc["inbounds"].is_array())
         return std::nullopt;
     for (const auto& inbound : doc["inbounds"]) {
@@ -41,11 +44,10 @@ std::optional<QString> TunnelConfigurationRecord::tunInterfaceName() const {
         if (name == inbound.end() || !name->is_string() ||
             name->get_ref<const std::string&>().empty())
             return std::nullopt;
-        const QString text = QString::fromStdString(name->get<std::string>());
         // An interface name is one path component in sysfs; anything else is not read.
-        if (text.contains(u'/') || text == u"." || text == u".." || text.size() > 15)
+        if (!isValidInterfaceName(name->get_ref<const std::string&>()))
             return std::nullopt;
-        return text;
+        return QString::fromStdString(name->get<std::string>());
     }
     return std::nullopt;
 }
