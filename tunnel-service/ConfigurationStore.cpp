@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,12 +19,17 @@ constexpr qint64 maxFileBytes = 2 * 1024 * 1024;
 
 struct StoredFile {
     qint64 sequence = 0;
+    uid_t owner = 0;
     TunnelConfigurationRecord record;
     static StoredFile fromJson(const JsonReader& in) {
-        const auto& root = in;
         StoredFile f;
-        f.sequence = root.requireInt64("sequence");
-        f.record = root.require<TunnelConfigurationRecord>("configuration");
+        f.sequence = in.requireInt64("sequence");
+        // Files from before owners were kept belong to root: no user can claim them.
+        const qint64 owner = in.optionalInt64("owner").value_or(0);
+        if (owner < 0 || owner > std::numeric_limits<uid_t>::max())
+            throw JsonReader::Failure("owner out of range");
+        f.owner = static_cast<uid_t>(owner);
+        f.record = in.require<TunnelConfigurationRecord>("configuration");
         return f;
     }
 };
@@ -70,7 +76,7 @@ std::expected<void, QString> ConfigurationStore::open(QStringList* warnings) {
             else if (parsed->record.identifier + QStringLiteral(".json") != name)
                 problem = QStringLiteral("identifier does not match the file name");
             else
-                m_entries.append({parsed->sequence, parsed->record});
+                m_entries.append({parsed->sequence, parsed->owner, parsed->record});
         }
         if (problem.isEmpty())
             continue;
@@ -89,11 +95,19 @@ std::expected<void, QString> ConfigurationStore::open(QStringList* warnings) {
     return {};
 }
 
-QList<TunnelConfigurationRecord> ConfigurationStore::all() const {
+QList<TunnelConfigurationRecord> ConfigurationStore::all(std::optional<uid_t> owner) const {
     QList<TunnelConfigurationRecord> out;
     for (const auto& e : m_entries)
-        out.append(e.record);
+        if (!owner || e.owner == *owner)
+            out.append(e.record);
     return out;
+}
+
+std::optional<uid_t> ConfigurationStore::ownerOf(const QString& identifier) const {
+    for (const auto& e : m_entries)
+        if (e.record.identifier == identifier)
+            return e.owner;
+    return std::nullopt;
 }
 
 std::optional<TunnelConfigurationRecord> ConfigurationStore::find(const QString& identifier) const {
@@ -105,6 +119,7 @@ std::optional<TunnelConfigurationRecord> ConfigurationStore::find(const QString&
 
 std::expected<void, QString> ConfigurationStore::write(const Entry& entry) {
     const nlohmann::json doc = {{"sequence", entry.sequence},
+                                {"owner", entry.owner},
                                 {"configuration", entry.record.toJson()}};
     QSaveFile file(pathFor(entry.record.identifier));
     file.setDirectWriteFallback(false);
@@ -122,13 +137,24 @@ std::expected<void, QString> ConfigurationStore::write(const Entry& entry) {
 }
 
 std::expected<TunnelConfigurationRecord, QString>
-ConfigurationStore::save(TunnelConfigurationRecord record) {
+ConfigurationStore::save(TunnelConfigurationRecord record, uid_t owner) {
+    if (record.toJson().dump().size() > std::size_t(maxConfigurationBytes))
+        return std::unexpected(
+            QStringLiteral("The VPN configuration is too large (more than %1 KiB)")
+                .arg(maxConfigurationBytes / 1024));
     if (record.identifier.isEmpty()) {
+        if (all(owner).size() >= maxPerOwner)
+            return std::unexpected(
+                QStringLiteral("You already have %1 VPN configurations; remove one first")
+                    .arg(maxPerOwner));
+        if (m_entries.size() >= maxTotal)
+            return std::unexpected(
+                QStringLiteral("The tunnel service holds too many VPN configurations"));
         record.identifier = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         qint64 next = 1;
         for (const auto& e : m_entries)
             next = std::max(next, e.sequence + 1);
-        Entry entry{next, record};
+        Entry entry{next, owner, record};
         if (auto written = write(entry); !written)
             return std::unexpected(written.error());
         m_entries.append(entry);
@@ -137,7 +163,7 @@ ConfigurationStore::save(TunnelConfigurationRecord record) {
     for (auto& e : m_entries) {
         if (e.record.identifier != record.identifier)
             continue;
-        Entry updated{e.sequence, record};
+        Entry updated{e.sequence, e.owner, record};
         if (auto written = write(updated); !written)
             return std::unexpected(written.error());
         e = updated;

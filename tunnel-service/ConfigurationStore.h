@@ -5,25 +5,34 @@
 #include <QList>
 #include <QStringList>
 #include <expected>
+#include <sys/types.h>
 
 namespace veloxa::tunnel {
 
 // The service's VPN configurations: one JSON file each (they hold tunnel credentials,
 // so 0600 in a 0700 directory), written atomically. Files that cannot be read at start-up
-// are moved aside, never deleted.
+// are moved aside, never deleted. Each belongs to the user who saved it; the quotas keep
+// one user from filling the disk or the replies.
 class ConfigurationStore {
 public:
+    static constexpr qsizetype maxConfigurationBytes = 32 * 1024;
+    static constexpr int maxPerOwner = 8;
+    static constexpr int maxTotal = 64;
+
     explicit ConfigurationStore(QString directory);
 
     // Creates the directory and loads every configuration; `warnings` gets one line per
     // file that was set aside.
     std::expected<void, QString> open(QStringList* warnings);
 
-    // In the order they were first saved.
-    QList<TunnelConfigurationRecord> all() const;
+    // In the order they were first saved; those of one owner when `owner` is given.
+    QList<TunnelConfigurationRecord> all(std::optional<uid_t> owner = std::nullopt) const;
     std::optional<TunnelConfigurationRecord> find(const QString& identifier) const;
-    // A record without identifier is new and gets one; otherwise it must exist.
-    std::expected<TunnelConfigurationRecord, QString> save(TunnelConfigurationRecord record);
+    std::optional<uid_t> ownerOf(const QString& identifier) const;
+    // A record without identifier is new and gets one, owned by `owner`; otherwise it
+    // must exist (the caller checks who may change it).
+    std::expected<TunnelConfigurationRecord, QString> save(TunnelConfigurationRecord record,
+                                                           uid_t owner);
     std::expected<void, QString> remove(const QString& identifier);
 
     static bool isValidIdentifier(const QString& identifier);
@@ -31,6 +40,7 @@ public:
 private:
     struct Entry {
         qint64 sequence;
+        uid_t owner;
         TunnelConfigurationRecord record;
     };
     QString pathFor(const QString& identifier) const;

@@ -49,12 +49,15 @@ EngineProcess::EngineProcess(Launch launch, QObject* parent)
     connect(&m_process, &QProcess::finished, this, &EngineProcess::onFinished);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
-            emit finished(false, QStringLiteral("The tunnel engine could not be started: %1")
-                                     .arg(m_process.errorString()));
+            emit finished(false,
+                          QStringLiteral("The tunnel engine could not be started: %1")
+                              .arg(m_process.errorString()),
+                          false);
     });
     m_readyPoll.setInterval(100);
     connect(&m_readyPoll, &QTimer::timeout, this, [this] {
-        if (!m_launch.interfaceDir.isEmpty() && QFileInfo::exists(m_launch.interfaceDir))
+        if (!m_launch.interfaceDir.isEmpty() && !m_launch.interfaceExisted &&
+            QFileInfo::exists(m_launch.interfaceDir))
             markReady();
     });
     m_readyTimeout.setSingleShot(true);
@@ -112,8 +115,9 @@ void EngineProcess::onOutput() {
     m_partialLine += m_process.readAllStandardOutput();
     qsizetype nl;
     while ((nl = m_partialLine.indexOf('\n')) >= 0) {
-        const QString line = QString::fromUtf8(m_partialLine.left(nl)).trimmed();
+        QString line = QString::fromUtf8(m_partialLine.left(nl)).trimmed();
         m_partialLine.remove(0, nl + 1);
+        line.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
         if (line.isEmpty())
             continue;
         m_lastLine = line.left(300);
@@ -133,11 +137,11 @@ void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status) {
         detail = QStringLiteral("The tunnel engine did not become ready in time");
     else if (status == QProcess::CrashExit)
         detail = QStringLiteral("The tunnel engine crashed");
+    else if (!m_ready && !m_stopping && !m_lastLine.isEmpty())
+        detail = m_lastLine; // the engine's own words on why it could not start
     else
         detail = QStringLiteral("The tunnel engine exited with code %1").arg(exitCode);
-    if (!m_lastLine.isEmpty() && !m_stopping)
-        detail += QStringLiteral(": ") + m_lastLine;
-    emit finished(m_ready, detail);
+    emit finished(m_ready, detail, status == QProcess::NormalExit && exitCode == 0);
 }
 
 } // namespace veloxa::tunnel

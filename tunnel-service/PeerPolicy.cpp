@@ -26,12 +26,17 @@ PeerPolicy PeerPolicy::forSystem(const QString& groupName) {
     return p;
 }
 
-bool PeerPolicy::allows(int fd) const {
+std::optional<std::pair<uid_t, gid_t>> PeerPolicy::credentials(int fd) {
     ucred cred{};
     socklen_t length = sizeof(cred);
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &length) != 0 || length != sizeof(cred))
-        return false;
-    return allowsUser(cred.uid, cred.gid);
+        return std::nullopt;
+    return std::pair{cred.uid, cred.gid};
+}
+
+bool PeerPolicy::allows(int fd) const {
+    const auto cred = credentials(fd);
+    return cred && allowsUser(cred->first, cred->second);
 }
 
 bool PeerPolicy::allowsUser(uid_t uid, gid_t gid) const {

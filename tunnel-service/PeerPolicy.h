@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <sys/types.h>
+#include <utility>
 
 namespace veloxa::tunnel {
 
@@ -12,6 +14,8 @@ public:
     static PeerPolicy forUser();
     static PeerPolicy forSystem(const QString& groupName);
 
+    // The peer's user and group, from the kernel.
+    static std::optional<std::pair<uid_t, gid_t>> credentials(int socketDescriptor);
     bool allows(int socketDescriptor) const;
     bool allowsUser(uid_t uid, gid_t gid) const;
     // The socket group's id, or -1 when there is no such group.

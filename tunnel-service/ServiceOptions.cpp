@@ -3,7 +3,10 @@
 #include "BuildConfig.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
 
 namespace veloxa::tunnel {
 
@@ -16,17 +19,22 @@ QString ServiceOptions::usage() {
         "  --runtime-dir DIR     sockets (default /run/veloxa, --user: $XDG_RUNTIME_DIR/veloxa)\n"
         "  --state-dir DIR       configurations (default /var/lib/veloxa,\n"
         "                        --user: $XDG_STATE_HOME/veloxa)\n"
-        "  --engine COMMAND      engine command line, {config} is the configuration file\n"
-        "                        (default \"sing-box run -c {config}\")\n"
+        "  --engine COMMAND      engine command line, {config} is the configuration file.\n"
+        "                        Default: \"sing-box run -c {config}\" when sing-box is on\n"
+        "                        PATH, otherwise the built-in veloxa-engine beside this\n"
+        "                        program, which runs WireGuard configurations only\n"
         "  --sysfs-net DIR       where interface counters are read (default /sys/class/net)\n"
         "  --app-group ID        app group identifier naming the statistics service\n"
         "  --socket-group NAME   system mode: group allowed to use the sockets (veloxa)\n"
         "  --ready-timeout MS    how long the engine may take to become ready (20000)\n"
         "  --stop-grace MS       how long a stopping engine gets before SIGKILL (3000)\n"
+        "  --max-clients N       connections to both sockets together (256)\n"
+        "  --max-clients-per-user N  connections of one user (32)\n"
         "  --help                this text\n");
 }
 
-std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& arguments) {
+std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& arguments,
+                                                             const QString& bundledEngine) {
     ServiceOptions o;
     o.appGroup = QString::fromUtf8(build::appGroupIdentifier);
     o.serviceId = QString::fromUtf8(build::bundleIdentifier) + QStringLiteral(".network-extension");
@@ -80,6 +88,12 @@ std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& 
         } else if (arg == u"--stop-grace") {
             if (!number(o.stopGraceMs))
                 return std::unexpected(arg + QStringLiteral(" needs a positive number"));
+        } else if (arg == u"--max-clients") {
+            if (!number(o.maxClients))
+                return std::unexpected(arg + QStringLiteral(" needs a positive number"));
+        } else if (arg == u"--max-clients-per-user") {
+            if (!number(o.maxClientsPerUser))
+                return std::unexpected(arg + QStringLiteral(" needs a positive number"));
         } else {
             return std::unexpected(QStringLiteral("unknown option %1").arg(arg));
         }
@@ -102,8 +116,22 @@ std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& 
     }
     o.runtimeDir = QDir::cleanPath(QDir(o.runtimeDir).absolutePath());
     o.stateDir = QDir::cleanPath(QDir(o.stateDir).absolutePath());
+    if (o.engineCommand.isEmpty()) {
+        if (!QStandardPaths::findExecutable(QStringLiteral("sing-box")).isEmpty())
+            o.engineCommand = QStringLiteral("sing-box run -c {config}");
+        else if (!bundledEngine.isEmpty())
+            o.engineCommand = QStringLiteral("\"%1\" run -c {config}").arg(bundledEngine);
+        else
+            return std::unexpected(
+                QStringLiteral("no tunnel engine: install sing-box or pass --engine"));
+    }
     if (!o.engineCommand.contains(QStringLiteral("{config}")))
         return std::unexpected(QStringLiteral("--engine must contain {config}"));
+    const QStringList parts = QProcess::splitCommand(o.engineCommand);
+    if (!bundledEngine.isEmpty() && !parts.isEmpty() &&
+        QFileInfo(parts.first()).canonicalFilePath() ==
+            QFileInfo(bundledEngine).canonicalFilePath())
+        o.cleanupProgram = QFileInfo(bundledEngine).canonicalFilePath();
     return o;
 }
 

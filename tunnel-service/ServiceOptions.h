@@ -9,22 +9,31 @@ namespace veloxa::tunnel {
 // Where the tunnel service keeps its sockets and configurations and how it runs the engine.
 struct ServiceOptions {
     bool userMode = false;
-    QString runtimeDir; // control socket "tunnel.sock" and the statistics socket
-    QString stateDir;   // one JSON file per configuration
-    QString engineCommand = QStringLiteral("sing-box run -c {config}");
+    QString runtimeDir;    // control socket "tunnel.sock" and the statistics socket
+    QString stateDir;      // one JSON file per configuration
+    QString engineCommand; // with {config}; by default sing-box when installed, else ours
+    // The built-in engine when it is the one that runs: it also removes what a killed
+    // engine left behind. Empty for any other engine.
+    QString cleanupProgram;
     QString sysfsNet = QStringLiteral("/sys/class/net");
     QString appGroup;
     QString serviceId;                              // answered by "hello"
     QString socketGroup = QStringLiteral("veloxa"); // system mode: group of the socket files
     int readyTimeoutMs = 20000;
     int stopGraceMs = 3000;
+    int maxClients = 256;       // connections to both sockets together
+    int maxClientsPerUser = 32; // of one user
 
     QString controlSocketPath() const { return runtimeDir + QStringLiteral("/tunnel.sock"); }
     QString statsServiceName() const { return appGroup + QStringLiteral(".network-extension"); }
     QString statsSocketPath() const { return runtimeDir + u'/' + statsServiceName(); }
+    // Remembers the connection that should be up, for a restarted service.
+    QString connectionMemoPath() const { return runtimeDir + QStringLiteral("/connection.json"); }
 
     // Parses the command line (without the program name); errors are worded for the user.
-    static std::expected<ServiceOptions, QString> parse(const QStringList& arguments);
+    // `bundledEngine` is the built-in engine's path, the default where sing-box is absent.
+    static std::expected<ServiceOptions, QString> parse(const QStringList& arguments,
+                                                        const QString& bundledEngine = {});
     static QString usage();
 };
 

@@ -1,26 +1,26 @@
 #include "StatsServer.h"
 
-#include "SocketListener.h"
+#include "platform/ipc/JsonDepth.h"
 #include "platform/ipc/LineFramer.h"
 
 #include <QFile>
 #include <QLocalSocket>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace veloxa::tunnel {
 
 using json = nlohmann::json;
 
-StatsServer::StatsServer(TunnelService& service, PeerPolicy policy, QString sysfsNet,
-                         QObject* parent)
-    : QObject(parent), m_service(service), m_policy(policy), m_sysfsNet(std::move(sysfsNet)) {
-    connect(&m_server, &QLocalServer::newConnection, this, &StatsServer::onNewConnection);
+StatsServer::StatsServer(TunnelService& service, PeerPolicy policy, ClientLimits& limits,
+                         QString sysfsNet, QObject* parent)
+    : QObject(parent), m_service(service), m_policy(policy), m_limits(limits),
+      m_sysfsNet(std::move(sysfsNet)) {
+    connect(&m_listener, &UnixListener::accepted, this, &StatsServer::onAccepted);
 }
 
 std::expected<void, QString> StatsServer::listen(const QString& path, int mode, long group) {
-    return SocketListener::listen(m_server, path, mode, group);
+    return m_listener.listen(path, mode, group);
 }
 
 std::optional<std::pair<quint64, quint64>> StatsServer::readCounters(const QString& sysfsNet,
@@ -45,8 +45,8 @@ std::optional<std::pair<quint64, quint64>> StatsServer::readCounters(const QStri
     return std::pair{*rx, *tx};
 }
 
-QByteArray StatsServer::answer() const {
-    const auto interface = m_service.activeInterface();
+QByteArray StatsServer::answer(uid_t caller) const {
+    const auto interface = m_service.activeInterface(caller);
     const auto counters = interface ? readCounters(m_sysfsNet, *interface) : std::nullopt;
     if (!counters)
         return QByteArrayLiteral("null\n");
@@ -55,28 +55,42 @@ QByteArray StatsServer::answer() const {
            QByteArrayLiteral(",\"tx_bytes\":") + QByteArray::number(counters->second) + "}\n";
 }
 
-void StatsServer::onNewConnection() {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-        if (!m_policy.allows(static_cast<int>(socket->socketDescriptor()))) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto framer = std::make_shared<LineFramer>(4096);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, framer] {
-            for (const QByteArray& frame : framer->feed(socket->readAll())) {
-                const json request = json::parse(frame.cbegin(), frame.cend(), nullptr, false);
-                if (!request.is_object() || request.value("op", json()) != "getRuntimeStats") {
-                    socket->disconnectFromServer();
-                    return;
-                }
-                socket->write(answer());
-            }
-            if (framer->overflowed())
-                socket->disconnectFromServer();
-        });
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+void StatsServer::onAccepted(int fd) {
+    const auto credentials = PeerPolicy::credentials(fd);
+    if (!credentials || !m_policy.allowsUser(credentials->first, credentials->second) ||
+        !m_limits.admit(credentials->first)) {
+        ::close(fd);
+        return;
     }
+    const uid_t uid = credentials->first;
+    auto* socket = new QLocalSocket(this);
+    socket->setReadBufferSize(4096);
+    socket->setSocketDescriptor(fd);
+    auto framer = std::make_shared<LineFramer>(4096);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, framer, uid] {
+        for (const QByteArray& frame : framer->feed(socket->readAll())) {
+            const json request =
+                JsonDepth::parse(std::string_view(frame.constData(), std::size_t(frame.size())), 4);
+            if (!request.is_object() || request.value("op", json()) != "getRuntimeStats" ||
+                socket->bytesToWrite() > 64 * 1024) { // asks without reading: not a client
+                socket->abort();
+                return;
+            }
+            socket->write(answer(uid));
+        }
+        if (framer->overflowed())
+            socket->abort();
+    });
+    auto released = std::make_shared<bool>(false);
+    auto gone = [this, socket, uid, released] {
+        if (socket->state() != QLocalSocket::UnconnectedState || *released)
+            return;
+        *released = true;
+        m_limits.release(uid);
+        socket->deleteLater();
+    };
+    connect(socket, &QLocalSocket::disconnected, this, gone);
+    connect(socket, &QLocalSocket::errorOccurred, this, gone);
 }
 
 } // namespace veloxa::tunnel

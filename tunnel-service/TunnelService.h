@@ -13,7 +13,9 @@ namespace veloxa::tunnel {
 
 // Connection control for the stored configurations: at most one runs at a time. Status
 // values use the VPN numbering (1 disconnected, 2 connecting, 3 connected, 4 reasserting,
-// 5 disconnecting); every change is announced with statusChanged.
+// 5 disconnecting); every change is announced with statusChanged, with the owner of the
+// configuration so that only they (and root) hear of it. Callers act only on their own
+// configurations; root acts on all.
 class TunnelService : public QObject {
     Q_OBJECT
 public:
@@ -35,36 +37,56 @@ public:
     int status(const QString& identifier) const;
     nlohmann::json withStatus(const TunnelConfigurationRecord& record) const;
 
-    std::expected<TunnelConfigurationRecord, QString> save(TunnelConfigurationRecord record);
-    std::expected<void, QString> remove(const QString& identifier);
-    // Fails at once when the configuration or the engine is missing; otherwise the start is
-    // queued and its progress arrives as status changes.
-    std::expected<void, QString> start(const QString& identifier);
-    std::expected<void, QString> stop(const QString& identifier);
-    // Stops the engine and waits for it (service shut-down).
+    QList<TunnelConfigurationRecord> configurations(uid_t caller) const;
+    std::optional<TunnelConfigurationRecord> find(const QString& identifier, uid_t caller) const;
+    std::expected<TunnelConfigurationRecord, QString> save(TunnelConfigurationRecord record,
+                                                           uid_t caller);
+    std::expected<void, QString> remove(const QString& identifier, uid_t caller);
+    // Fails at once when the configuration, its settings or the engine are not usable;
+    // otherwise the start is queued and its progress arrives as status changes.
+    std::expected<void, QString> start(const QString& identifier, uid_t caller);
+    std::expected<void, QString> stop(const QString& identifier, uid_t caller);
+
+    // At start-up: removes what a killed service and engine left behind (engine files,
+    // routing, the interface) and brings back the connection that was up.
+    void recover();
+    // Stops the engine and waits for it (service shut-down); the connection is remembered
+    // for the next start within this boot.
     void shutdown();
 
-    // The TUN interface of the configuration that is running, if it names one.
-    std::optional<QString> activeInterface() const;
+    // The TUN interface of the configuration that is running, when `caller` may see it.
+    std::optional<QString> activeInterface(uid_t caller) const;
 
 signals:
-    void statusChanged(const QString& identifier, int status, const QString& error);
+    void statusChanged(const QString& identifier, uid_t owner, int status, const QString& error);
 
 private:
+    bool visible(const QString& identifier, uid_t caller) const;
+    uid_t ownerOf(const QString& identifier) const;
+    std::expected<QString, QString> checkSettings(const TunnelConfigurationRecord& record) const;
     void setStatus(const QString& identifier, int status, const QString& error = {});
-    void launch(const QString& identifier);
+    // fresh: a new start; restart: after the engine died; restore: at service start-up.
+    // An interface that is there at launch never counts as the engine being ready.
+    enum class Launch { fresh, restart, restore };
+    void launch(const QString& identifier, Launch mode);
     void stopActive();
     void onEngineReady();
-    void onEngineFinished(bool wasReady, const QString& detail);
+    void onEngineFinished(bool wasReady, const QString& detail, bool clean);
     void scheduleRestart(const QString& detail);
-    void launchPendingOrIdle();
+    void launchPendingOrIdle(bool leftovers);
     QString engineConfigPath(const QString& identifier) const;
+    void cleanUp(const QString& interface, bool keepRoutes) const;
+    void writeMemo() const;
+    void removeMemo() const;
 
     ServiceOptions m_options;
     ConfigurationStore& m_store;
     QHash<QString, int> m_status;
+    QHash<QString, uid_t> m_owners; // of every configuration with a status, also once removed
     // The configuration whose engine runs, is starting, restarting or stopping.
     QString m_activeId;
+    QString m_activeInterface;
+    bool m_interfaceIsOurs = false; // created by our engine: ours to remove
     std::unique_ptr<EngineProcess> m_engine;
     bool m_stopRequested = false;
     int m_restartAttempt = 0;

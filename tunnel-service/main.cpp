@@ -57,7 +57,8 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(ServiceOptions::usage()), stdout);
         return 0;
     }
-    auto parsed = ServiceOptions::parse(args);
+    auto parsed = ServiceOptions::parse(args, QCoreApplication::applicationDirPath() +
+                                                  QStringLiteral("/veloxa-engine"));
     if (!parsed) {
         std::fprintf(stderr, "veloxa-tunnel: %s\n%s", qPrintable(parsed.error()),
                      qPrintable(ServiceOptions::usage()));
@@ -92,9 +93,13 @@ int main(int argc, char* argv[]) {
         qCWarning(lcService).noquote() << warning;
 
     TunnelService service(options, store);
-    ControlServer control(service, store, policy, options.serviceId,
+    // Before anyone can ask for anything: what a killed run left goes, and the connection
+    // it had comes back.
+    service.recover();
+    ClientLimits limits(options.maxClients, options.maxClientsPerUser);
+    ControlServer control(service, policy, limits, options.serviceId,
                           QString::fromUtf8(veloxa::build::version));
-    StatsServer stats(service, policy, options.sysfsNet);
+    StatsServer stats(service, policy, limits, options.sysfsNet);
     const int socketMode = options.userMode || group < 0 ? 0600 : 0660;
     // The control socket comes last: once clients can reach it, everything is up.
     for (auto listened : {stats.listen(options.statsSocketPath(), socketMode, group),
@@ -124,9 +129,7 @@ int main(int argc, char* argv[]) {
     ::signal(SIGPIPE, SIG_IGN);
 
     qCInfo(lcService).noquote() << "ready:" << store.all().size()
-                                << "configurations, control socket" << options.controlSocketPath();
-    const int code = app.exec();
-    QFile::remove(options.controlSocketPath());
-    QFile::remove(options.statsSocketPath());
-    return code;
+                                << "configurations, control socket" << options.controlSocketPath()
+                                << "engine" << options.engineCommand;
+    return app.exec();
 }

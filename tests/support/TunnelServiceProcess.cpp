@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using json = nlohmann::json;
 
@@ -19,9 +20,17 @@ TunnelServiceProcess::~TunnelServiceProcess() {
         terminate();
 }
 
+void TunnelServiceProcess::setSystemMode(const QString& group) {
+    m_systemGroup = group;
+    // Other users must reach the sockets below the temporary folder.
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
+                                            QFileDevice::ExeGroup);
+}
+
 bool TunnelServiceProcess::start() {
-    QStringList args{QStringLiteral("--user"),
-                     QStringLiteral("--runtime-dir"),
+    QStringList args{QStringLiteral("--runtime-dir"),
                      runtimeDir(),
                      QStringLiteral("--state-dir"),
                      stateDir(),
@@ -33,8 +42,23 @@ bool TunnelServiceProcess::start() {
                      QStringLiteral("1500"),
                      QStringLiteral("--engine"),
                      QStringLiteral(VELOXA_FAKE_ENGINE_BIN) + QStringLiteral(" run -c {config}")};
+    if (m_systemGroup.isEmpty())
+        args.prepend(QStringLiteral("--user"));
+    else
+        args << QStringLiteral("--socket-group") << m_systemGroup;
     args += m_extra;
-    m_process.start(QStringLiteral(VELOXA_TUNNEL_BIN), args);
+    const int fileLimit = m_fileLimit;
+    m_process.setChildProcessModifier([fileLimit] {
+        if (fileLimit > 0) {
+            const rlimit limit{rlim_t(fileLimit), rlim_t(fileLimit)};
+            ::setrlimit(RLIMIT_NOFILE, &limit);
+        }
+    });
+    // A test can be pointed at another build of the service (to see it fail without a fix).
+    const QString binary = qEnvironmentVariableIsSet("VELOXA_TEST_TUNNEL_BIN")
+                               ? qEnvironmentVariable("VELOXA_TEST_TUNNEL_BIN")
+                               : QStringLiteral(VELOXA_TUNNEL_BIN);
+    m_process.start(binary, args);
     if (!m_process.waitForStarted(5000))
         return false;
     const QDeadlineTimer deadline(10000);

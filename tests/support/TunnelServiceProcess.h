@@ -15,6 +15,11 @@ public:
     explicit TunnelServiceProcess(QStringList extraArguments = {});
     ~TunnelServiceProcess();
 
+    // Runs as the system service would (sockets for `group`, 0660) instead of --user.
+    void setSystemMode(const QString& group);
+    // Starts the service with this limit on open files.
+    void setFileLimit(int limit) { m_fileLimit = limit; }
+
     bool start();
     void kill();     // SIGKILL
     int terminate(); // SIGTERM; the exit code
@@ -41,6 +46,8 @@ public:
 private:
     QTemporaryDir m_dir;
     QStringList m_extra;
+    QString m_systemGroup;
+    int m_fileLimit = 0;
     QProcess m_process;
     QByteArray m_log;
 };

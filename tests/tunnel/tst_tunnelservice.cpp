@@ -214,7 +214,8 @@ private slots:
         QVERIFY(service.start());
         RawControlClient client;
         QVERIFY(client.connectTo(service.controlSocket()));
-        const QString id = save(client, configuration("T", "{}"));
+        const QString id =
+            save(client, configuration("T", TunnelServiceProcess::engineConfig("veloxa0")));
         const auto reply = client.request({{"op", "start"}, {"identifier", id.toStdString()}});
         QCOMPARE(reply->value("ok", true), false);
         QCOMPARE(text((*reply)["error"]),

@@ -202,7 +202,9 @@ private slots:
         auto& failing = ***created;
         std::optional<std::expected<SingboxTunnelsManager::Container, SingboxTunnelsManagerError>>
             added;
-        failing.add({QStringLiteral("T"), QStringLiteral("{}")}, [&](auto a) { added = a; });
+        failing.add(
+            {QStringLiteral("T"), QString::fromStdString(TunnelServiceProcess::engineConfig("v8"))},
+            [&](auto a) { added = a; });
         QTRY_VERIFY(added.has_value());
         const auto container = **added;
         std::optional<std::optional<QString>> started;
