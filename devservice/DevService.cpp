@@ -4,7 +4,10 @@
 #include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPointer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpSocket>
@@ -55,36 +58,103 @@ bool validEmail(const QString& email) {
     return pattern.match(email).hasMatch();
 }
 
-// A tunnel-engine document with a tun inbound, as the real service hands out per region.
-QString engineConfig(const QString& region, const QString& deviceUuid) {
-    const QString host = region + QStringLiteral(".veloxa.test");
-    QJsonObject tun{{"type", "tun"},
-                    {"tag", "tun-in"},
-                    {"interface_name", "veloxa0"},
-                    {"address", QJsonArray{"172.19.0.1/30"}},
-                    {"mtu", 1400},
-                    {"auto_route", true},
-                    {"strict_route", true},
-                    {"stack", "system"}};
-    QJsonObject proxy{{"type", "vless"},
-                      {"tag", "proxy"},
-                      {"server", host},
-                      {"server_port", 443},
-                      {"uuid", deviceUuid.toLower()},
-                      {"flow", "xtls-rprx-vision"},
-                      {"tls", QJsonObject{{"enabled", true}, {"server_name", host}}}};
-    QJsonObject doc{
-        {"log", QJsonObject{{"level", "warn"}}},
-        {"inbounds", QJsonArray{tun}},
-        {"outbounds", QJsonArray{proxy, QJsonObject{{"type", "direct"}, {"tag", "direct"}}}},
-        {"route", QJsonObject{{"auto_detect_interface", true}, {"final", "proxy"}}}};
-    return QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Compact));
+QString base64Key(QByteArray raw) {
+    // A Curve25519 private key as WireGuard clamps it.
+    raw[0] = static_cast<char>(raw[0] & 248);
+    raw[31] = static_cast<char>((raw[31] & 127) | 64);
+    return QString::fromLatin1(raw.toBase64());
+}
+
+QString randomKey() {
+    QByteArray raw(32, Qt::Uninitialized);
+    for (auto& b : raw)
+        b = static_cast<char>(QRandomGenerator::system()->bounded(256));
+    return base64Key(raw);
+}
+
+// Runs one of the WireGuard tools; empty when it is missing or fails.
+QString wgTool(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess wg;
+    wg.start(QStringLiteral("wg"), arguments);
+    if (!wg.waitForStarted(2000))
+        return {};
+    wg.write(input);
+    wg.closeWriteChannel();
+    if (!wg.waitForFinished(2000) || wg.exitCode() != 0)
+        return {};
+    return QString::fromLatin1(wg.readAllStandardOutput()).trimmed();
 }
 
 } // namespace
 
+std::optional<DevService::WireGuardExit> DevService::WireGuardExit::parse(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^([A-Za-z0-9+/]{43}=)@([A-Za-z0-9.:\[\]-]+):(\d{1,5})$)"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const uint port = match.captured(3).toUInt();
+    if (port == 0 || port > 65535)
+        return std::nullopt;
+    QString host = match.captured(2);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    return WireGuardExit{match.captured(1), host, static_cast<quint16>(port)};
+}
+
+QStringList DevService::tunnelAddresses(int index) {
+    return {QStringLiteral("10.66.%1.%2/32").arg((index + 2) / 256).arg((index + 2) % 256),
+            QStringLiteral("fd66::%1/128").arg(index + 2, 0, 16)};
+}
+
+const DevService::DeviceKeys& DevService::keysFor(const QString& deviceUuid) {
+    auto it = m_keys.find(deviceUuid);
+    if (it == m_keys.end()) {
+        DeviceKeys keys;
+        keys.privateKey = wgTool({QStringLiteral("genkey")});
+        if (keys.privateKey.isEmpty())
+            keys.privateKey = randomKey();
+        keys.publicKey = wgTool({QStringLiteral("pubkey")}, keys.privateKey.toLatin1() + '\n');
+        keys.index = static_cast<int>(m_keys.size());
+        it = m_keys.insert(deviceUuid, keys);
+    }
+    return *it;
+}
+
+// A tunnel-engine document in the WireGuard form, as the real service hands out per
+// region: the device's own key and addresses, the exit as its one peer, everything routed.
+QString DevService::engineConfig(const QString& region, const QString& deviceUuid) {
+    const DeviceKeys& keys = keysFor(deviceUuid);
+    const WireGuardExit exit = m_options.wireGuardExit.value_or(
+        WireGuardExit{m_placeholderExitKey, QStringLiteral("192.0.2.1"), 51820});
+    QJsonObject tun{{"type", "tun"},
+                    {"tag", "tun-in"},
+                    {"interface_name", QStringLiteral("veloxa-%1").arg(region)},
+                    {"mtu", 1420},
+                    {"auto_route", true},
+                    {"strict_route", true},
+                    {"stack", "system"}};
+    QJsonObject peer{{"address", exit.host},
+                     {"port", exit.port},
+                     {"public_key", exit.publicKey},
+                     {"allowed_ips", QJsonArray{"0.0.0.0/0", "::/0"}},
+                     {"persistent_keepalive_interval", 25}};
+    QJsonObject wireguard{{"type", "wireguard"},
+                          {"tag", "wg"},
+                          {"address", QJsonArray::fromStringList(tunnelAddresses(keys.index))},
+                          {"private_key", keys.privateKey},
+                          {"mtu", 1420},
+                          {"peers", QJsonArray{peer}}};
+    QJsonObject doc{{"log", QJsonObject{{"level", "warn"}}},
+                    {"inbounds", QJsonArray{tun}},
+                    {"endpoints", QJsonArray{wireguard}},
+                    {"outbounds", QJsonArray{QJsonObject{{"type", "direct"}, {"tag", "direct"}}}},
+                    {"route", QJsonObject{{"auto_detect_interface", true}, {"final", "wg"}}}};
+    return QString::fromUtf8(QJsonDocument(doc).toJson(QJsonDocument::Compact));
+}
+
 DevService::DevService(Options options, QObject* parent)
-    : QAbstractHttpServer(parent), m_options(options) {
+    : QAbstractHttpServer(parent), m_options(options), m_placeholderExitKey(randomKey()) {
     reset();
 }
 
@@ -161,15 +231,18 @@ bool DevService::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
         std::find_if(m_scripted.begin(), m_scripted.end(), [&](const Scripted& s) {
             return isApi && record.path.startsWith(s.pathPrefix);
         });
+    auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
     if (scripted != m_scripted.end()) {
         reply = {scripted->status, scripted->body, scripted->contentType};
         delayMs = scripted->delayMs;
         m_scripted.erase(scripted);
+    } else if (m_options.ipEchoUpstream.isValid() && request.url().path() == u"/ip") {
+        relayIpEcho(responder, socket);
+        return true;
     } else {
         reply = route(request);
     }
 
-    auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
     auto send = [responder, reply, socket = QPointer<QTcpSocket>(socket)] {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState)
             return;
@@ -184,6 +257,34 @@ bool DevService::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     else
         send();
     return true;
+}
+
+// Asks the upstream echo what it sees of this service, so that behind a tunnel the
+// answer is the tunnel's exit, as a public echo service would say.
+void DevService::relayIpEcho(std::shared_ptr<QHttpServerResponder> responder, QTcpSocket* socket) {
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    QUrl url = m_options.ipEchoUpstream;
+    url.setQuery(QStringLiteral("format=json"));
+    QNetworkRequest upstream(url);
+    upstream.setTransferTimeout(3000);
+    QNetworkReply* reply = m_network->get(upstream);
+    connect(reply, &QNetworkReply::finished, this,
+            [reply, responder, socket = QPointer<QTcpSocket>(socket)] {
+                reply->deleteLater();
+                if (!socket || socket->state() != QAbstractSocket::ConnectedState)
+                    return;
+                const QByteArray body = reply->readAll();
+                const auto doc = QJsonDocument::fromJson(body);
+                if (reply->error() != QNetworkReply::NoError || !doc.isObject() ||
+                    !doc.object().value("ip").isString()) {
+                    responder->write(QHttpServerResponder::StatusCode::BadGateway);
+                    return;
+                }
+                responder->write(QJsonDocument(QJsonObject{{"ip", doc.object().value("ip")}})
+                                     .toJson(QJsonDocument::Compact),
+                                 "application/json", QHttpServerResponder::StatusCode::Ok);
+            });
 }
 
 void DevService::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -320,7 +421,7 @@ DevService::Reply DevService::verifyCode(const QJsonObject& body) {
     return loginResult(account.email, deviceUuid);
 }
 
-QJsonArray DevService::configsFor(const QString& deviceUuid) const {
+QJsonArray DevService::configsFor(const QString& deviceUuid) {
     QJsonArray configs;
     const std::pair<const char*, const char*> regions[] = {{"de", "Germany · Frankfurt"},
                                                            {"ru", "Russia · Moscow"}};
@@ -348,7 +449,7 @@ QJsonArray DevService::devicesJson(const Account& account) {
     return devices;
 }
 
-QJsonObject DevService::accountJson(const Account& account, const QString& deviceUuid) const {
+QJsonObject DevService::accountJson(const Account& account, const QString& deviceUuid) {
     QJsonObject out{{"email", account.email},
                     {"status", account.status},
                     {"devices", devicesJson(account)},
@@ -450,6 +551,15 @@ DevService::Reply DevService::routeDev(const QString& method, const QString& pat
             request.query().queryItemValue(QStringLiteral("email"), QUrl::FullyDecoded);
         return json(200, QJsonObject{{"email", email},
                                      {"codes", QJsonArray::fromStringList(mailbox(email))}});
+    }
+    if (method == u"GET" && path == u"/wireguard-peers") {
+        QJsonArray peers;
+        for (auto it = m_keys.cbegin(); it != m_keys.cend(); ++it)
+            peers.append(
+                QJsonObject{{"device_uuid", it.key()},
+                            {"public_key", it->publicKey},
+                            {"address", QJsonArray::fromStringList(tunnelAddresses(it->index))}});
+        return json(200, QJsonObject{{"peers", peers}});
     }
     if (method == u"GET" && path == u"/requests") {
         QJsonArray list;

@@ -10,9 +10,11 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class QHttpServerRequest;
+class QNetworkAccessManager;
 class QHttpServerResponder;
 
 namespace veloxa::dev {
@@ -24,11 +26,23 @@ namespace veloxa::dev {
 class DevService : public QAbstractHttpServer {
     Q_OBJECT
 public:
+    // The WireGuard server every configuration points at.
+    struct WireGuardExit {
+        QString publicKey;
+        QString host;
+        quint16 port = 51820;
+        // "PUBKEY@HOST:PORT"; nothing when the text is not of that form.
+        static std::optional<WireGuardExit> parse(const QString& text);
+    };
     struct Options {
         int codeTtlSeconds = 600;
         int codeAttempts = 5;
         int replaceTtlSeconds = 600;
         bool printCodes = true;
+        // Without one, configurations point at an address that exists nowhere.
+        std::optional<WireGuardExit> wireGuardExit = std::nullopt;
+        // When set, /ip answers with what this echo says of the service's own address.
+        QUrl ipEchoUpstream = {};
     };
 
     explicit DevService(Options options, QObject* parent = nullptr);
@@ -98,8 +112,15 @@ private:
         QByteArray body;
         QByteArray contentType = "application/json";
     };
+    // A device's WireGuard identity, made on first use and kept while the service runs.
+    struct DeviceKeys {
+        QString privateKey;
+        QString publicKey; // empty when wireguard-tools are missing
+        int index = 0;     // picks the device's tunnel addresses
+    };
 
     Reply route(const QHttpServerRequest& request);
+    void relayIpEcho(std::shared_ptr<QHttpServerResponder> responder, QTcpSocket* socket);
     Reply routeApi(const QString& method, const QString& path, const QHttpServerRequest& request);
     Reply routeDev(const QString& method, const QString& path, const QHttpServerRequest& request);
 
@@ -112,9 +133,12 @@ private:
 
     std::optional<Session> sessionFor(const QHttpServerRequest& request);
     Reply loginResult(const QString& email, const QString& deviceUuid);
-    QJsonObject accountJson(const Account& account, const QString& deviceUuid) const;
+    QJsonObject accountJson(const Account& account, const QString& deviceUuid);
     static QJsonArray devicesJson(const Account& account);
-    QJsonArray configsFor(const QString& deviceUuid) const;
+    QJsonArray configsFor(const QString& deviceUuid);
+    const DeviceKeys& keysFor(const QString& deviceUuid);
+    QString engineConfig(const QString& region, const QString& deviceUuid);
+    static QStringList tunnelAddresses(int index);
     QString issueToken(const QString& email, const QString& deviceUuid);
     void revokeDeviceTokens(const QString& email, const QString& deviceUuid);
     Account& accountFor(const QString& email);
@@ -133,6 +157,9 @@ private:
     QHash<QString, QStringList> m_mailbox;
     QList<Scripted> m_scripted;
     QList<RecordedRequest> m_requests;
+    QHash<QString, DeviceKeys> m_keys;
+    QString m_placeholderExitKey;
+    QNetworkAccessManager* m_network = nullptr;
 };
 
 } // namespace veloxa::dev

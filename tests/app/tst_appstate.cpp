@@ -294,7 +294,7 @@ private slots:
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Germany · Frankfurt"));
         QTRY_VERIFY((state->pollTunnel(), state->publicIP().has_value()));
         QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
-        tunnel->setCounters(QStringLiteral("veloxa0"), "2048", "1024");
+        tunnel->setCounters(QStringLiteral("veloxa-de"), "2048", "1024");
         QTRY_VERIFY((state->pollTunnel(), state->sessionRxBytes() == 2048));
         QCOMPARE(state->sessionTxBytes(), 1024u);
 
@@ -312,7 +312,7 @@ private slots:
         QCOMPARE(QString::fromStdString(stored[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Russia"));
         QVERIFY(QString::fromStdString(stored[0]["providerConfiguration"]["SingboxConfig"])
-                    .contains(QStringLiteral("ru.veloxa.test")));
+                    .contains(QStringLiteral("\"interface_name\":\"veloxa-ru\"")));
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Russia · Moscow"));
     }
 

@@ -1,6 +1,8 @@
 // fake-engine: a stand-in for the tunnel engine, for tests and the demo. It takes the
 // engine's command line ("run -c FILE"), checks that the file is JSON, says it has
-// started and stays up until SIGTERM. It routes nothing. A "fake_engine" object in the
+// started and stays up until SIGTERM. It routes nothing. With "--sysfs DIR" it plays the
+// TUN interface too: DIR/<interface_name>/statistics/{rx,tx}_bytes appear when it starts,
+// count up as if traffic flowed, and go when it stops. A "fake_engine" object in the
 // configuration changes its behaviour:
 //   fail_at_start (bool)      exit 1 instead of starting
 //   ready_delay_ms (int)      wait before saying "started" (default 50)
@@ -35,8 +37,18 @@ void sleepMs(long ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+// The interface's counters, replaced whole so a reader never sees half a number.
+void writeCounter(const std::string& dir, const char* name, unsigned long long value) {
+    const std::string path = dir + "/" + name;
+    {
+        std::ofstream out(path + ".new");
+        out << value << "\n";
+    }
+    std::rename((path + ".new").c_str(), path.c_str());
+}
+
 int usage() {
-    std::fputs("usage: fake-engine run -c FILE\n"
+    std::fputs("usage: fake-engine run -c FILE [--sysfs DIR]\n"
                "A stand-in for the tunnel engine for tests and the demo: it checks the\n"
                "configuration, says it has started and stays up until SIGTERM.\n"
                "It routes nothing: no traffic goes through it.\n",
@@ -46,7 +58,7 @@ int usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    std::string config;
+    std::string config, sysfs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -55,6 +67,8 @@ int main(int argc, char* argv[]) {
         }
         if ((arg == "-c" || arg == "--config") && i + 1 < argc)
             config = argv[++i];
+        else if (arg == "--sysfs" && i + 1 < argc)
+            sysfs = argv[++i];
     }
     if (argc < 2 || std::strcmp(argv[1], "run") != 0 || config.empty())
         return usage();
@@ -97,6 +111,19 @@ int main(int argc, char* argv[]) {
         return 0;
     if (const auto dir = text_of("create_dir"); !dir.empty())
         mkdir(dir.c_str(), 0755);
+    std::string interfaceDir;
+    if (!sysfs.empty() && doc.contains("inbounds") && doc["inbounds"].is_array() &&
+        !doc["inbounds"].empty() && doc["inbounds"][0].is_object() &&
+        doc["inbounds"][0].value("interface_name", nlohmann::json()).is_string()) {
+        const std::string name = doc["inbounds"][0]["interface_name"].get<std::string>();
+        if (name.find('/') == std::string::npos && name != "." && name != "..") {
+            interfaceDir = sysfs + "/" + name;
+            mkdir(sysfs.c_str(), 0755);
+            mkdir(interfaceDir.c_str(), 0755);
+            mkdir((interfaceDir + "/statistics").c_str(), 0755);
+        }
+    }
+    unsigned long long rx = 0, tx = 0;
     if (!flag("silent")) {
         std::fputs("INFO fake-engine started (routes nothing)\n", stderr);
         std::fflush(stderr);
@@ -112,11 +139,21 @@ int main(int argc, char* argv[]) {
     }
     long elapsed = 0;
     while (!terminate) {
+        if (!interfaceDir.empty() && elapsed % 500 == 0) {
+            writeCounter(interfaceDir + "/statistics", "rx_bytes", rx += 48213);
+            writeCounter(interfaceDir + "/statistics", "tx_bytes", tx += 7411);
+        }
         sleepMs(10);
         elapsed += 10;
         if (crashAfter >= 0 && elapsed >= crashAfter)
             std::abort();
     }
     sleepMs(number("slow_stop_ms", 0));
+    if (!interfaceDir.empty()) {
+        for (const char* name : {"rx_bytes", "tx_bytes"})
+            std::remove((interfaceDir + "/statistics/" + name).c_str());
+        rmdir((interfaceDir + "/statistics").c_str());
+        rmdir(interfaceDir.c_str());
+    }
     return 0;
 }
