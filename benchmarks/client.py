@@ -18,7 +18,7 @@ if "VELOXA_BENCH_SESSION" not in os.environ:
     # A throw-away session bus and keyring, as the tests use.
     os.environ["VELOXA_BENCH_SESSION"] = "1"
     os.execvp("dbus-run-session", ["dbus-run-session", "--",
-                                   os.path.join(here, "..", "scripts", "with-test-session"),
+                                   os.path.join(here, "..", "scripts", "with-private-session"),
                                    sys.executable, os.path.abspath(__file__)] + sys.argv[1:])
 
 client = f"{build}/Veloxa.app/Contents/MacOS/veloxa"

@@ -6,7 +6,7 @@ set(extension "${bundle}/Contents/Library/SystemExtensions/${VELOXA_EXTENSION_ID
 
 install(TARGETS veloxa RUNTIME DESTINATION "${bundle}/Contents/MacOS")
 install(FILES "${VELOXA_BUNDLE_DIR}/Contents/Info.plist" DESTINATION "${bundle}/Contents")
-install(TARGETS veloxa-tunnel RUNTIME DESTINATION "${extension}")
+install(TARGETS veloxa-tunnel veloxa-engine RUNTIME DESTINATION "${extension}")
 install(FILES README.md DESTINATION "opt/veloxa")
 
 configure_file(packaging/veloxa.in "${CMAKE_BINARY_DIR}/packaging/veloxa" @ONLY)
@@ -25,6 +25,7 @@ foreach(size 48 64 128 256)
 endforeach()
 add_custom_target(veloxa-icons ALL DEPENDS ${VELOXA_ICONS})
 install(FILES "${CMAKE_BINARY_DIR}/veloxa-tunnel.service" DESTINATION "lib/systemd/system")
+install(FILES packaging/tmpfiles/veloxa.conf DESTINATION "usr/lib/tmpfiles.d")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME veloxa)
@@ -39,12 +40,14 @@ set(CPACK_PACKAGING_INSTALL_PREFIX "/")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the shared-library scan cannot see: the QML modules and the platform plugins.
+# What the shared-library scan cannot see: the QML modules, the platform plugins, and the
+# tools the built-in WireGuard engine runs (wireguard-go where the kernel has no WireGuard).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtqml, qml6-module-qtqml-models, qml6-module-qtqml-workerscript, \
 qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-shapes, \
-qt6-qpa-plugins, libqt6svg6, adduser, init-system-helpers")
+qt6-qpa-plugins, libqt6svg6, adduser, init-system-helpers, \
+iproute2, wireguard-tools, wireguard-go")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | keepassxc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${PROJECT_SOURCE_DIR}/packaging/debian/postinst"
