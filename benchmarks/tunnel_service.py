@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Figures for the tunnel service: statistics round trip, start overhead, memory.
+"""Figures for the tunnel service: statistics round trip, start overhead, memory, and how it
+holds up against a hostile client and many idle ones.
 
 Usage: benchmarks/tunnel_service.py [BUILD_DIR]   (default: build)
-Starts a private veloxa-tunnel --user with fake-engine in a temporary folder.
+Starts a private veloxa-tunnel --user with fake-engine in a temporary folder (the client
+limits raised so that 200 idle connections of this one user fit).
 """
 import glob, json, os, socket, statistics, subprocess, sys, tempfile, time
 
@@ -11,10 +13,6 @@ service_bin = glob.glob(f"{build}/Veloxa.app/Contents/Library/SystemExtensions/*
 engine_bin = f"{build}/tools/fake-engine/fake-engine"
 root = tempfile.mkdtemp(prefix="veloxa-bench-")
 run, state, sysfs = (os.path.join(root, d) for d in ("run", "state", "sys"))
-os.makedirs(f"{sysfs}/veloxa0/statistics")
-for name, value in (("rx_bytes", "123456789"), ("tx_bytes", "987654321")):
-    with open(f"{sysfs}/veloxa0/statistics/{name}", "w") as f:
-        f.write(value + "\n")
 
 def rss_kb(pid):
     with open(f"/proc/{pid}/status") as f:
@@ -25,7 +23,8 @@ def rss_kb(pid):
 
 service = subprocess.Popen([service_bin, "--user", "--runtime-dir", run, "--state-dir", state,
                             "--sysfs-net", sysfs, "--app-group", "group.bench",
-                            "--engine", f"{engine_bin} run -c {{config}}"],
+                            "--max-clients", "256", "--max-clients-per-user", "256",
+                            "--engine", f"{engine_bin} run -c {{config}} --sysfs {sysfs}"],
                            stderr=subprocess.DEVNULL)
 try:
     for _ in range(200):
@@ -97,6 +96,43 @@ try:
         stats_reader.readline()
         trips.append(time.perf_counter() - t0)
 
+    # A client that pipelines requests for big replies and never reads them.
+    for i in range(7):
+        request("save", configuration={
+            "localizedDescription": f"Pad {i}", "isEnabled": True, "serverAddress": "Pad",
+            "providerBundleIdentifier": "x",
+            "providerConfiguration": {"SingboxConfig": "x" * 30000}})
+    hostile = socket.socket(socket.AF_UNIX)
+    hostile.connect(f"{run}/tunnel.sock")
+    hostile.setblocking(False)
+    hostile_rss, sent = [], 0
+    end = time.monotonic() + 5
+    while time.monotonic() < end:
+        try:
+            while sent < 1000:
+                hostile.send(b'{"id":1,"op":"loadAll"}\n')
+                sent += 1
+        except (BlockingIOError, BrokenPipeError, ConnectionResetError):
+            pass
+        hostile_rss.append(rss_kb(service.pid))
+        time.sleep(0.25)
+    hostile.close()
+
+    # Hello while 200 clients sit connected and idle.
+    idle = []
+    for _ in range(200):
+        c = socket.socket(socket.AF_UNIX)
+        c.connect(f"{run}/tunnel.sock")
+        idle.append(c)
+    time.sleep(0.3)
+    hellos = []
+    for _ in range(500):
+        t0 = time.perf_counter()
+        request("hello")
+        hellos.append(time.perf_counter() - t0)
+    for c in idle:
+        c.close()
+
     engine_ms = statistics.median(readiness) * 1000
     start_ms = statistics.median(starts) * 1000
     print("tunnel service figures (median)")
@@ -106,6 +142,9 @@ try:
     print(f"  service overhead on start:    {start_ms - engine_ms:8.1f} ms   (target < 50 ms)")
     print(f"  resident memory, idle:        {idle_rss / 1024:8.1f} MB   (target < 15 MB)")
     print(f"  resident memory, connected:   {connected_rss / 1024:8.1f} MB   (target < 15 MB)")
+    print(f"  resident memory, hostile client ({sent} requests unread, 5 s): "
+          f"{min(hostile_rss) / 1024:.1f}-{max(hostile_rss) / 1024:.1f} MB   (target flat, < 30 MB)")
+    print(f"  hello round trip, 200 idle clients: {statistics.median(hellos) * 1e6:8.1f} us")
 finally:
     service.terminate()
     service.wait(10)

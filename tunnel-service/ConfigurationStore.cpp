@@ -70,13 +70,11 @@ std::expected<void, QString> ConfigurationStore::open(QStringList* warnings) {
         } else if (file.size() > maxFileBytes) {
             problem = QStringLiteral("file too large");
         } else {
-            auto parsed = JsonReader::decode<StoredFile>(file.readAll());
-            if (!parsed)
-                problem = parsed.error().message;
-            else if (parsed->record.identifier + QStringLiteral(".json") != name)
-                problem = QStringLiteral("identifier does not match the file name");
+            auto entry = readFile(file.readAll(), name);
+            if (entry)
+                m_entries.append(*entry);
             else
-                m_entries.append({parsed->sequence, parsed->owner, parsed->record});
+                problem = entry.error();
         }
         if (problem.isEmpty())
             continue;
@@ -93,6 +91,16 @@ std::expected<void, QString> ConfigurationStore::open(QStringList* warnings) {
     std::sort(m_entries.begin(), m_entries.end(),
               [](const Entry& a, const Entry& b) { return a.sequence < b.sequence; });
     return {};
+}
+
+std::expected<ConfigurationStore::Entry, QString>
+ConfigurationStore::readFile(const QByteArray& bytes, const QString& name) {
+    auto parsed = JsonReader::decode<StoredFile>(bytes);
+    if (!parsed)
+        return std::unexpected(parsed.error().message);
+    if (parsed->record.identifier + QStringLiteral(".json") != name)
+        return std::unexpected(QStringLiteral("identifier does not match the file name"));
+    return Entry{parsed->sequence, parsed->owner, parsed->record};
 }
 
 QList<TunnelConfigurationRecord> ConfigurationStore::all(std::optional<uid_t> owner) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ipc/ControlProtocol.h"
 #include "platform/netext/TunnelConfigurationRecord.h"
 
 #include <QList>
@@ -15,9 +16,9 @@ namespace veloxa::tunnel {
 // one user from filling the disk or the replies.
 class ConfigurationStore {
 public:
-    static constexpr qsizetype maxConfigurationBytes = 32 * 1024;
-    static constexpr int maxPerOwner = 8;
-    static constexpr int maxTotal = 64;
+    static constexpr qsizetype maxConfigurationBytes = control::maxConfigurationBytes;
+    static constexpr int maxPerOwner = control::maxConfigurationsPerUser;
+    static constexpr int maxTotal = control::maxConfigurations;
 
     explicit ConfigurationStore(QString directory);
 
@@ -37,12 +38,15 @@ public:
 
     static bool isValidIdentifier(const QString& identifier);
 
-private:
     struct Entry {
         qint64 sequence;
         uid_t owner;
         TunnelConfigurationRecord record;
     };
+    // One stored file's contents, checked against the name it was found under.
+    static std::expected<Entry, QString> readFile(const QByteArray& bytes, const QString& name);
+
+private:
     QString pathFor(const QString& identifier) const;
     std::expected<void, QString> write(const Entry& entry);
 

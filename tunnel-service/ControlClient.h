@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ipc/ControlProtocol.h"
 #include "platform/ipc/LineFramer.h"
 
 #include <QLocalSocket>
@@ -16,7 +17,7 @@ namespace veloxa::tunnel {
 class ControlClient : public QObject {
     Q_OBJECT
 public:
-    static constexpr qsizetype maxRequestBytes = 128 * 1024;
+    static constexpr qsizetype maxRequestBytes = control::maxRequestBytes;
     static constexpr int maxRequestDepth = 8;
     static constexpr qint64 pauseAbove = 256 * 1024; // queued reply bytes that pause requests
     static constexpr qint64 dropAbove = 8 * 1024 * 1024;

@@ -23,8 +23,7 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
         TunnelServiceClient& client = TunnelServiceClient::shared();
         TunnelProviderManager::loadAllFromPreferences(
             client, [&client, done = std::move(done)](auto list, auto error) {
-                SingboxTunnelsManager::create(list, error, client, Bundle::main(),
-                                              TunnelServiceClient::runtimeDirectory(), done);
+                SingboxTunnelsManager::create(list, error, client, Bundle::main(), done);
             });
     };
     hooks.activateExtension = [](AppState& state) {

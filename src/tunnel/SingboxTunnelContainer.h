@@ -6,6 +6,7 @@
 #include "platform/Bundle.h"
 #include "platform/ipc/LocalXPCConnection.h"
 #include "platform/netext/TunnelProviderManager.h"
+#include "platform/netext/TunnelServiceLocation.h"
 
 #include <memory>
 
@@ -18,8 +19,12 @@ public:
     using Completion = std::function<void(std::optional<QString> error)>;
 
     // The initial status comes from the configuration's connection.
+    using Locate = std::function<TunnelServiceLocation()>;
+
+    // The initial status comes from the configuration's connection; `locate` says where
+    // the statistics service is when a connection is made.
     static std::shared_ptr<SingboxTunnelContainer>
-    create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, QString runtimeDir);
+    create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, Locate locate);
 
     TunnelStatus status() const { return m_status; }
     const std::shared_ptr<TunnelProviderManager>& tunnelProvider() const { return m_provider; }
@@ -38,7 +43,7 @@ public:
 
 private:
     SingboxTunnelContainer(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle,
-                           QString runtimeDir);
+                           Locate locate);
     TunnelStatus currentSystemStatus();
     void clearConnection(LocalXPCConnection* which);
 
@@ -50,7 +55,7 @@ private:
     std::shared_ptr<TunnelProviderManager> m_provider;
     std::unique_ptr<LocalXPCConnection, DeleteLater> m_xpc;
     Bundle m_bundle;
-    QString m_runtimeDir;
+    Locate m_locate;
 };
 
 } // namespace veloxa

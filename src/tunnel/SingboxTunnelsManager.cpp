@@ -6,9 +6,16 @@
 
 namespace veloxa {
 
-SingboxTunnelsManager::SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle,
-                                             QString runtimeDir)
-    : m_client(client), m_bundle(std::move(bundle)), m_runtimeDir(std::move(runtimeDir)) {}
+SingboxTunnelsManager::SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle)
+    : m_client(client), m_bundle(std::move(bundle)) {}
+
+SingboxTunnelsManager::Container
+SingboxTunnelsManager::makeContainer(std::shared_ptr<TunnelProviderManager> provider) const {
+    TunnelServiceClient* client = &m_client;
+    // Statistics go wherever the control connection found the service last.
+    return SingboxTunnelContainer::create(std::move(provider), m_bundle,
+                                          [client] { return client->location(); });
+}
 
 QString SingboxTunnelsManager::extensionBundleIdentifier() const {
     return m_bundle.bundleIdentifier() + QStringLiteral(".network-extension");
@@ -16,17 +23,16 @@ QString SingboxTunnelsManager::extensionBundleIdentifier() const {
 
 void SingboxTunnelsManager::create(
     const TunnelProviderManager::Managers& loaded, const std::optional<QString>& loadError,
-    TunnelServiceClient& client, Bundle bundle, QString runtimeDir,
+    TunnelServiceClient& client, Bundle bundle,
     const std::function<void(std::expected<Pointer, QString>)>& done) {
     if (loadError)
         return done(std::unexpected(*loadError));
-    Pointer manager(new SingboxTunnelsManager(client, std::move(bundle), std::move(runtimeDir)));
+    Pointer manager(new SingboxTunnelsManager(client, std::move(bundle)));
     const QString ours = manager->extensionBundleIdentifier();
     for (const auto& provider : loaded) {
         if (provider && provider->protocolConfiguration &&
             provider->protocolConfiguration->providerBundleIdentifier == ours)
-            manager->m_tunnels.append(
-                SingboxTunnelContainer::create(provider, manager->m_bundle, manager->m_runtimeDir));
+            manager->m_tunnels.append(manager->makeContainer(provider));
     }
     std::weak_ptr<SingboxTunnelsManager> weak = manager;
     connect(&client, &TunnelServiceClient::statusDidChange, manager.get(), [weak] {
@@ -68,8 +74,7 @@ void SingboxTunnelsManager::add(
             if (loadError)
                 qCCritical(lcSingboxTunnel).noquote()
                     << "add: loadFromPreferences after save failed:" << *loadError;
-            auto container =
-                SingboxTunnelContainer::create(provider, self->m_bundle, self->m_runtimeDir);
+            auto container = self->makeContainer(provider);
             self->m_tunnels.append(container);
             done(container);
         });

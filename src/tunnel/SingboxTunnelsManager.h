@@ -25,7 +25,7 @@ public:
     // keeping those whose provider is this application's extension, in order.
     static void create(const TunnelProviderManager::Managers& loaded,
                        const std::optional<QString>& loadError, TunnelServiceClient& client,
-                       Bundle bundle, QString runtimeDir,
+                       Bundle bundle,
                        const std::function<void(std::expected<Pointer, QString>)>& done);
 
     const QList<Container>& tunnels() const { return m_tunnels; }
@@ -41,13 +41,13 @@ public:
                          std::function<void(std::optional<QString>)> done);
 
 private:
-    SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle, QString runtimeDir);
+    SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle);
+    Container makeContainer(std::shared_ptr<TunnelProviderManager> provider) const;
     void fill(TunnelProviderManager& provider,
               const SingboxTunnelConfiguration& configuration) const;
 
     TunnelServiceClient& m_client;
     Bundle m_bundle;
-    QString m_runtimeDir;
     QList<Container> m_tunnels;
 };
 

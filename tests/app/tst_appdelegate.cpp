@@ -123,7 +123,7 @@ private slots:
         Recorder r;
         r.loader = [&](auto done) {
             TunnelProviderManager::loadAllFromPreferences(client, [&, done](auto list, auto error) {
-                SingboxTunnelsManager::create(list, error, client, bundle, tunnel.runtimeDir(),
+                SingboxTunnelsManager::create(list, error, client, bundle,
                                               done);
             });
         };

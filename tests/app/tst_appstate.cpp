@@ -51,7 +51,7 @@ class TestAppState : public QObject {
     SingboxTunnelsManager::Pointer loadManager() {
         std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> result;
         TunnelProviderManager::loadAllFromPreferences(*client, [&](auto list, auto error) {
-            SingboxTunnelsManager::create(list, error, *client, bundle, tunnel->runtimeDir(),
+            SingboxTunnelsManager::create(list, error, *client, bundle,
                                           [&](auto created) { result = created; });
         });
         (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);

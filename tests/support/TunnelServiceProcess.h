@@ -28,7 +28,10 @@ public:
     void collectLog();
 
     QString root() const { return m_dir.path(); }
-    QString runtimeDir() const { return m_dir.filePath(QStringLiteral("run")); }
+    QString runtimeDir() const {
+        return m_runtimeDir.isEmpty() ? m_dir.filePath(QStringLiteral("run")) : m_runtimeDir;
+    }
+    void setRuntimeDir(const QString& path) { m_runtimeDir = path; }
     QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
     QString sysfs() const { return m_dir.filePath(QStringLiteral("sys")); }
     QString controlSocket() const { return runtimeDir() + QStringLiteral("/tunnel.sock"); }
@@ -47,6 +50,7 @@ private:
     QTemporaryDir m_dir;
     QStringList m_extra;
     QString m_systemGroup;
+    QString m_runtimeDir;
     int m_fileLimit = 0;
     QProcess m_process;
     QByteArray m_log;

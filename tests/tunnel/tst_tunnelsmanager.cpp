@@ -23,7 +23,7 @@ class TestTunnelsManager : public QObject {
     SingboxTunnelsManager::Pointer loadManager() {
         std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> result;
         TunnelProviderManager::loadAllFromPreferences(*client, [&](auto list, auto error) {
-            SingboxTunnelsManager::create(list, error, *client, bundle, service->runtimeDir(),
+            SingboxTunnelsManager::create(list, error, *client, bundle,
                                           [&](auto created) { result = created; });
         });
         (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
@@ -179,8 +179,8 @@ private slots:
     void startFailures() {
         const auto manager = loadManager();
         // A configuration that was never saved has no session to start.
-        auto unsaved = SingboxTunnelContainer::create(TunnelProviderManager::create(*client),
-                                                      bundle, service->runtimeDir());
+        auto unsaved = SingboxTunnelContainer::create(
+            TunnelProviderManager::create(*client), bundle, [] { return TunnelServiceLocation(); });
         unsaved->tunnelProvider()->isEnabled = true;
         std::optional<QString> error;
         unsaved->startActivation([&](auto e) { error = e; });
@@ -195,8 +195,7 @@ private slots:
         QTRY_VERIFY(other.isConnected());
         std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> created;
         TunnelProviderManager::loadAllFromPreferences(other, [&](auto list, auto e) {
-            SingboxTunnelsManager::create(list, e, other, bundle, noEngine.runtimeDir(),
-                                          [&](auto m) { created = m; });
+            SingboxTunnelsManager::create(list, e, other, bundle, [&](auto m) { created = m; });
         });
         QTRY_VERIFY(created.has_value());
         auto& failing = ***created;
@@ -234,7 +233,7 @@ private slots:
         manager->add({QStringLiteral("X"), QStringLiteral("{}")}, [&](auto a) { added = a; });
         QTRY_VERIFY(added.has_value());
         QCOMPARE(added->error(), SingboxTunnelsManagerError::systemErrorOnAddTunnel);
-        QCOMPARE(start(*manager, container), TunnelServiceClient::unreachableMessage());
+        QCOMPARE(start(*manager, container), TunnelServiceClient::notRunningMessage());
 
         QVERIFY(service->start());
         QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), 10000);
@@ -278,8 +277,8 @@ private slots:
         });
         const auto manager = loadManager();
         const auto saved = add(*manager, QStringLiteral("T"), "{}");
-        auto container =
-            SingboxTunnelContainer::create(saved->tunnelProvider(), bundle, dir.path());
+        auto container = SingboxTunnelContainer::create(
+            saved->tunnelProvider(), bundle, [&] { return TunnelServiceLocation::at(dir.path()); });
         QCOMPARE(stats(container), (SingboxRuntimeStats{0, 0}));
         QTest::ignoreMessage(QtCriticalMsg,
                              "getRuntimeTunnelConfiguration: getRuntimeStats returned nil data");
@@ -292,8 +291,9 @@ private slots:
         QCOMPARE(stats(container), std::nullopt);
 
         // Without an app group there is no service to ask.
-        auto nameless =
-            SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), dir.path());
+        auto nameless = SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), [&] {
+            return TunnelServiceLocation::at(dir.path());
+        });
         QTest::ignoreMessage(QtCriticalMsg, "xpcProxy: missing app group id");
         QTest::ignoreMessage(QtCriticalMsg,
                              "getRuntimeTunnelConfiguration: xpcProxy() returned nil");

@@ -227,7 +227,8 @@ void WireGuardTunnel::applyDns() {
     }
     // resolved knows interfaces by index in its own network namespace; from another one
     // the same index is some other interface of the host.
-    struct stat mine {}, system {};
+    struct stat mine {
+    }, system{};
     if (::stat("/proc/self/ns/net", &mine) != 0 || ::stat("/proc/1/ns/net", &system) != 0 ||
         mine.st_ino != system.st_ino || mine.st_dev != system.st_dev) {
         m_log("DNS servers skipped: not in the system's network namespace");

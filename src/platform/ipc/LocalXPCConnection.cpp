@@ -15,9 +15,17 @@ void post(std::function<void()> handler) {
 }
 } // namespace
 
-LocalXPCConnection::LocalXPCConnection(QString socketPath, QObject* parent)
-    : QObject(parent), m_path(std::move(socketPath)) {
-    connect(&m_socket, &QLocalSocket::connected, this, [this] { m_wasConnected = true; });
+LocalXPCConnection::LocalXPCConnection(TunnelServiceLocation location, const QString& serviceName,
+                                       QObject* parent)
+    : QObject(parent), m_location(std::move(location)), m_path(m_location.socketFor(serviceName)) {
+    connect(&m_socket, &QLocalSocket::connected, this, [this] {
+        if (m_location.checkPeer(m_socket.socketDescriptor())) {
+            m_socket.abort(); // not the service we trust: it never gets a request
+            return;
+        }
+        m_wasConnected = true;
+        flushWaiting();
+    });
     connect(&m_socket, &QLocalSocket::readyRead, this, &LocalXPCConnection::onReadable);
     connect(&m_socket, &QLocalSocket::disconnected, this, &LocalXPCConnection::onDisconnected);
     connect(&m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
@@ -59,6 +67,7 @@ void LocalXPCConnection::failAll(const QString& why) {
 void LocalXPCConnection::onDisconnected() {
     if (m_invalidated)
         return;
+    m_unsent.clear();
     if (m_wasConnected) {
         // The service went away after we had it: an interruption.
         m_wasConnected = false;
@@ -81,7 +90,15 @@ void LocalXPCConnection::send(const QByteArray& request, ReplyHandler reply, Err
         return;
     }
     m_pending.push_back({std::move(reply), std::move(error)});
-    m_socket.write(request + '\n');
+    if (m_wasConnected)
+        m_socket.write(request + '\n');
+    else
+        m_unsent += request + '\n'; // until we know who answers
+}
+
+void LocalXPCConnection::flushWaiting() {
+    if (!m_unsent.isEmpty())
+        m_socket.write(std::exchange(m_unsent, {}));
 }
 
 void LocalXPCConnection::onReadable() {

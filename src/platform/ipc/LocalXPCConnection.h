@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineFramer.h"
+#include "platform/netext/TunnelServiceLocation.h"
 
 #include <QLocalSocket>
 #include <QObject>
@@ -21,8 +22,10 @@ public:
     using ReplyHandler = std::function<void(std::optional<QByteArray>)>;
     using ErrorHandler = std::function<void(const QString&)>;
 
-    // `socketPath` is the service name inside the tunnel service's runtime directory.
-    explicit LocalXPCConnection(QString socketPath, QObject* parent = nullptr);
+    // The service named `serviceName` of the tunnel service at `location`; its peer must be
+    // one the location trusts, or the connection ends before anything is sent.
+    LocalXPCConnection(TunnelServiceLocation location, const QString& serviceName,
+                       QObject* parent = nullptr);
     ~LocalXPCConnection() override;
 
     void setInvalidationHandler(std::function<void()> handler) {
@@ -47,11 +50,14 @@ private:
     void onReadable();
     void onDisconnected();
     void failAll(const QString& why);
+    void flushWaiting();
 
+    TunnelServiceLocation m_location;
     QString m_path;
     QLocalSocket m_socket;
     LineFramer m_framer{64 * 1024};
     std::deque<Pending> m_pending;
+    QByteArray m_unsent;
     std::function<void()> m_onInvalidated;
     std::function<void()> m_onInterrupted;
     bool m_resumed = false;

@@ -14,7 +14,7 @@ int TunnelProviderSession::status() const {
 std::optional<QString>
 TunnelProviderSession::startTunnel(std::function<void(std::optional<QString>)> done) {
     if (!m_client.isConnected())
-        return TunnelServiceClient::unreachableMessage();
+        return m_client.lastError();
     m_client.send({{"op", "start"}, {"identifier", m_identifier.toStdString()}},
                   [done = std::move(done)](TunnelServiceClient::Reply reply) {
                       if (done)

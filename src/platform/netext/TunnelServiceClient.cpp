@@ -1,24 +1,41 @@
 #include "TunnelServiceClient.h"
 
-#include <QDir>
+#include "platform/ipc/JsonDepth.h"
+
 #include <QFileInfo>
 #include <QPointer>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace veloxa {
 
 using json = nlohmann::json;
 
-TunnelServiceClient::TunnelServiceClient(QString socketPath, QObject* parent)
-    : QObject(parent), m_path(std::move(socketPath)) {
+namespace {
+QString userName() {
+    const passwd* pw = ::getpwuid(::getuid());
+    return pw ? QString::fromLocal8Bit(pw->pw_name) : QStringLiteral("$USER");
+}
+} // namespace
+
+TunnelServiceClient::TunnelServiceClient(QObject* parent) : QObject(parent) {
     connect(&m_socket, &QLocalSocket::connected, this, &TunnelServiceClient::onConnected);
-    connect(&m_socket, &QLocalSocket::disconnected, this, &TunnelServiceClient::onDisconnected);
-    connect(&m_socket, &QLocalSocket::errorOccurred, this, [this](QLocalSocket::LocalSocketError) {
-        if (m_socket.state() != QLocalSocket::ConnectedState)
-            onDisconnected();
+    connect(&m_socket, &QLocalSocket::disconnected, this, [this] {
+        if (m_up)
+            lost(Reachability::notRunning, notRunningMessage());
     });
+    connect(&m_socket, &QLocalSocket::errorOccurred, this, &TunnelServiceClient::onFailed);
     connect(&m_socket, &QLocalSocket::readyRead, this, &TunnelServiceClient::onReadable);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &TunnelServiceClient::connectNow);
+    connectNow();
+}
+
+TunnelServiceClient::TunnelServiceClient(QString socketPath, QObject* parent)
+    : TunnelServiceClient(parent) {
+    m_fixedPath = std::move(socketPath);
+    m_socket.abort();
     connectNow();
 }
 
@@ -28,38 +45,49 @@ TunnelServiceClient::~TunnelServiceClient() {
 }
 
 TunnelServiceClient& TunnelServiceClient::shared() {
-    static auto* client =
-        new TunnelServiceClient(runtimeDirectory() + QStringLiteral("/tunnel.sock"));
+    static auto* client = new TunnelServiceClient();
     return *client;
 }
 
-QString TunnelServiceClient::runtimeDirectory() {
-    const QString configured = qEnvironmentVariable("VELOXA_TUNNEL_RUNTIME_DIR");
-    if (!configured.isEmpty())
-        return configured;
-    if (QFileInfo::exists(QStringLiteral("/run/veloxa/tunnel.sock")))
-        return QStringLiteral("/run/veloxa");
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    return runtime + QStringLiteral("/veloxa");
+QString TunnelServiceClient::notRunningMessage() {
+    return QStringLiteral("The Veloxa tunnel service is not running");
 }
 
-QString TunnelServiceClient::unreachableMessage() {
-    return QStringLiteral("The Veloxa tunnel service is not running");
+void TunnelServiceClient::setReachability(Reachability reachability, const QString& message) {
+    m_lastError = message;
+    if (std::exchange(m_reachability, reachability) != reachability)
+        emit reachabilityChanged();
 }
 
 void TunnelServiceClient::connectNow() {
     if (m_socket.state() != QLocalSocket::UnconnectedState)
         return;
-    m_connecting = true;
-    m_socket.connectToServer(m_path);
+    m_location = m_fixedPath ? TunnelServiceLocation::at(QFileInfo(*m_fixedPath).path())
+                             : TunnelServiceLocation::current();
+    if (m_location.runtimeDir.isEmpty())
+        return lost(Reachability::unavailable, m_location.problem);
+    setReachability(Reachability::connecting, m_lastError);
+    m_socket.connectToServer(m_fixedPath.value_or(m_location.controlSocket()));
+}
+
+void TunnelServiceClient::reconnectNow() {
+    if (m_up)
+        return;
+    m_retry.stop();
+    m_retryDelayMs = 200;
+    connectNow();
 }
 
 void TunnelServiceClient::onConnected() {
-    m_connecting = false;
+    // Nothing goes out before we know who listens: a socket in a folder someone else
+    // could have made first must not receive the configurations.
+    if (const auto untrusted = m_location.checkPeer(m_socket.socketDescriptor())) {
+        m_socket.abort();
+        return lost(Reachability::untrustedPeer, *untrusted);
+    }
     m_up = true;
     m_retryDelayMs = 200;
+    setReachability(Reachability::connected, {});
     emit connectedChanged(true);
     // Resynchronise: the service is the truth about every configuration's status.
     send({{"op", "loadAll"}}, [this](Reply reply) {
@@ -85,13 +113,34 @@ void TunnelServiceClient::onConnected() {
         send(request, callback);
 }
 
-void TunnelServiceClient::onDisconnected() {
+void TunnelServiceClient::onFailed(QLocalSocket::LocalSocketError error) {
+    if (m_socket.state() == QLocalSocket::ConnectedState)
+        return;
+    switch (error) {
+    case QLocalSocket::ServerNotFoundError:
+    case QLocalSocket::ConnectionRefusedError:
+    case QLocalSocket::PeerClosedError:
+        return lost(Reachability::notRunning, notRunningMessage());
+    case QLocalSocket::SocketAccessError:
+        return lost(Reachability::accessDenied,
+                    QStringLiteral("You may not use the Veloxa tunnel service: add yourself to "
+                                   "the veloxa group (sudo adduser %1 veloxa), then sign out "
+                                   "and sign in again")
+                        .arg(userName()));
+    default:
+        return lost(Reachability::unavailable,
+                    QStringLiteral("The Veloxa tunnel service cannot be reached: %1")
+                        .arg(m_socket.errorString()));
+    }
+}
+
+void TunnelServiceClient::lost(Reachability why, const QString& message) {
     const bool wasUp = std::exchange(m_up, false);
-    m_connecting = false;
-    m_framer = LineFramer();
-    failPending(unreachableMessage());
+    m_framer = LineFramer(maxFrameBytes);
+    setReachability(why, message);
+    failPending(message);
     for (auto& [request, callback] : std::exchange(m_queued, {}))
-        deliver(callback, std::unexpected(unreachableMessage()));
+        deliver(callback, std::unexpected(message));
     for (const QString& id : m_status.keys())
         setStatus(id, disconnectedStatus);
     if (wasUp)
@@ -117,12 +166,12 @@ void TunnelServiceClient::deliver(Callback callback, Reply reply) {
 }
 
 void TunnelServiceClient::send(json request, Callback callback) {
-    if (!isConnected()) {
-        if (m_connecting) {
+    if (!m_up) {
+        if (m_reachability == Reachability::connecting) {
             m_queued.append({std::move(request), std::move(callback)});
             return;
         }
-        deliver(std::move(callback), std::unexpected(unreachableMessage()));
+        deliver(std::move(callback), std::unexpected(m_lastError));
         return;
     }
     const qint64 id = m_nextId++;
@@ -152,7 +201,8 @@ void TunnelServiceClient::onReadable() {
 }
 
 void TunnelServiceClient::handleFrame(const QByteArray& frame) {
-    const json message = json::parse(frame.cbegin(), frame.cend(), nullptr, false);
+    const json message =
+        JsonDepth::parse(std::string_view(frame.constData(), std::size_t(frame.size())));
     if (!message.is_object())
         return;
     if (message.contains("event")) {
