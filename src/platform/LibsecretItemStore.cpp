@@ -151,13 +151,38 @@ SecureItemStore::Status LibsecretItemStore::add(const QString& service, const QS
     const std::string s = service.toStdString(), a = account.toStdString(), l = label.toStdString(),
                       bytes = data.toStdString();
     return withDeadline<Status>(m_deadline, Status::failure, [=](GCancellable* c) {
+        // Only into a default collection that exists and is unlocked: storing anywhere else
+        // would have the keyring ask for a password (to create or to unlock one), from a
+        // background save nobody is waiting for. A failure keeps the session in memory.
         GError* error = nullptr;
-        SecretValue* value = secret_value_new(bytes.data(), static_cast<gssize>(bytes.size()),
-                                              "application/octet-stream");
-        const gboolean ok = secret_password_store_binary_sync(
-            schema(), SECRET_COLLECTION_DEFAULT, l.c_str(), value, c, &error, "service", s.c_str(),
-            "account", a.c_str(), "accessible", "afterFirstUnlockThisDeviceOnly", nullptr);
-        secret_value_unref(value);
+        SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, c, &error);
+        SecretCollection* collection =
+            service ? secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT,
+                                                       SECRET_COLLECTION_NONE, c, &error)
+                    : nullptr;
+        bool ok = false;
+        if (collection && !secret_collection_get_locked(collection)) {
+            GHashTable* attributes = g_hash_table_new(g_str_hash, g_str_equal);
+            g_hash_table_insert(attributes, const_cast<char*>("service"),
+                                const_cast<char*>(s.c_str()));
+            g_hash_table_insert(attributes, const_cast<char*>("account"),
+                                const_cast<char*>(a.c_str()));
+            g_hash_table_insert(attributes, const_cast<char*>("accessible"),
+                                const_cast<char*>("afterFirstUnlockThisDeviceOnly"));
+            SecretValue* value = secret_value_new(bytes.data(), static_cast<gssize>(bytes.size()),
+                                                  "application/octet-stream");
+            SecretItem* item = secret_item_create_sync(collection, schema(), attributes, l.c_str(),
+                                                       value, SECRET_ITEM_CREATE_NONE, c, &error);
+            ok = item != nullptr;
+            if (item)
+                g_object_unref(item);
+            secret_value_unref(value);
+            g_hash_table_unref(attributes);
+        }
+        if (collection)
+            g_object_unref(collection);
+        if (service)
+            g_object_unref(service);
         if (error)
             g_error_free(error);
         return ok ? Status::success : Status::failure;

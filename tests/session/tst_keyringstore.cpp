@@ -1,7 +1,9 @@
 #include "platform/LibsecretItemStore.h"
 #include "session/SessionStore.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -36,8 +38,8 @@ class TestKeyringStore : public QObject {
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("childCheck")});
-        QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitCode(), 0);
+        const bool finished = child.waitForFinished(30000);
+        QVERIFY2(finished && child.exitCode() == 0, child.readAll().constData());
     }
 
 private slots:
@@ -46,6 +48,21 @@ private slots:
         if (mode.isEmpty())
             QSKIP("runs only inside the child processes of the bus checks");
         QTemporaryDir dir;
+        if (mode == u"unprompted") {
+            // A keyring without a default collection: saving must not ask for one.
+            auto items = std::make_shared<LibsecretItemStore>(std::chrono::milliseconds(1000));
+            SessionStore store(items, service, account, QStringLiteral("label"));
+            const QString uuid = store.currentDeviceUUID();
+            store.save({uuid, QStringLiteral("t"), QStringLiteral("e")});
+            QCOMPARE(store.load()->token, QStringLiteral("t")); // kept in memory
+            QCOMPARE(items->add(service, account, QStringLiteral("l"), "x",
+                                SecureItemStore::Accessibility::afterFirstUnlockThisDeviceOnly),
+                     Status::failure);
+            QTest::qWait(500);
+            QVERIFY2(!QFileInfo::exists(qEnvironmentVariable("VELOXA_PROMPT_MARKER")),
+                     "the keyring was asked to prompt");
+            return;
+        }
         QLocalServer silent; // accepts and never speaks, like a wedged service
         if (mode == u"silent") {
             QVERIFY(silent.listen(dir.filePath(QStringLiteral("bus"))));
@@ -68,6 +85,55 @@ private slots:
     }
 
     void missingBusDegradesQuietly() { runChild(QStringLiteral("absent")); }
+
+    void savingNeverPrompts() {
+        // A private bus whose keyring prompter only leaves a mark, and a keyring with no
+        // collection yet, as on a desktop that never had one.
+        QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("services"));
+        QDir(dir.path()).mkpath(QStringLiteral("run"));
+        QDir(dir.path()).mkpath(QStringLiteral("data"));
+        QFile::setPermissions(dir.filePath(QStringLiteral("run")), QFile::Permissions(0x7000));
+        const QString marker = dir.filePath(QStringLiteral("prompted"));
+        QFile prompter(
+            dir.filePath(QStringLiteral("services/org.gnome.keyring.SystemPrompter.service")));
+        QVERIFY(prompter.open(QIODevice::WriteOnly));
+        prompter.write("[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/bin/touch " +
+                       marker.toUtf8() + "\n");
+        prompter.close();
+        QFile config(dir.filePath(QStringLiteral("bus.conf")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
+                     "busconfig.dtd\">\n<busconfig><type>session</type>"
+                     "<listen>unix:tmpdir=/tmp</listen><servicedir>" +
+                     dir.filePath(QStringLiteral("services")).toUtf8() +
+                     "</servicedir><standard_session_servicedirs/><policy context=\"default\">"
+                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                     "<allow own=\"*\"/></policy></busconfig>\n");
+        config.close();
+        QProcess child;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELOXA_KEYRING_CHILD"), QStringLiteral("unprompted"));
+        env.remove(QStringLiteral("GNOME_KEYRING_CONTROL")); // not the test session's keyring
+        env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        env.insert(QStringLiteral("VELOXA_PROMPT_MARKER"), marker);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QStringLiteral("dbus-run-session"),
+                    {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--"),
+                     QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("gnome-keyring-daemon --foreground --components=secrets "
+                                    ">/dev/null 2>&1 & keyring=$!; sleep 0.5; \"$0\" childCheck; "
+                                    "status=$?; kill $keyring; wait; exit $status"),
+                     QCoreApplication::applicationFilePath()});
+        if (!child.waitForStarted(5000))
+            QSKIP("dbus-run-session is not installed");
+        const bool finished = child.waitForFinished(30000);
+        QVERIFY2(finished && child.exitCode() == 0, child.readAll().constData());
+    }
     void silentBusIsCutOffByTheDeadline() { runChild(QStringLiteral("silent")); }
 
     void realKeyringRoundTrip() {
