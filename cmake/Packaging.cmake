@@ -46,7 +46,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtqml, qml6-module-qtqml-models, qml6-module-qtqml-workerscript, \
 qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-shapes, \
-qt6-qpa-plugins, libqt6svg6, adduser, init-system-helpers, \
+qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, adduser, init-system-helpers, \
 iproute2, wireguard-tools, wireguard-go")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | keepassxc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -1,9 +1,11 @@
 #include "APIClient.h"
 
 #include "APIErrorResponse.h"
+#include "BearerToken.h"
 #include "OKResponse.h"
 
 #include "ReplyAwaiter.h"
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -31,12 +33,19 @@ void APIClient::abortAll() {
 QCoro::Task<std::expected<APIClient::RawResponse, APIError>>
 APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
                    std::optional<QString> token) {
+    // A stored token that could break the header line is never sent.
+    if (token && !isUsableBearerToken(*token))
+        co_return std::unexpected(APIError::unauthorized());
     const QUrl url = QUrl::fromEncoded(m_baseURL.toEncoded() + "/api" + path.toUtf8());
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(m_timeout.count()));
+    // A redirect would carry the token and the body to wherever it points: none is
+    // followed, and a 3xx answer is a failure like any other.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     if (token)
-        request.setRawHeader("Authorization", "Bearer " + token->toUtf8());
+        request.setRawHeader("Authorization", "Bearer " + token->toLatin1());
 
     QByteArray payload;
     if (body) {
@@ -50,7 +59,10 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
         }
     }
 
-    QNetworkReply* reply = m_network->sendCustomRequest(request, method, payload);
+    // Without a body nothing is attached, so no Content-Length goes out either.
+    QNetworkReply* reply =
+        body ? m_network->sendCustomRequest(request, method, payload)
+             : m_network->sendCustomRequest(request, method, static_cast<QIODevice*>(nullptr));
     auto bodyTooLarge = std::make_shared<bool>(false);
     auto checkSize = [reply, bodyTooLarge](qint64 size) {
         if (size > maxResponseBytes && !*bodyTooLarge) {
@@ -73,7 +85,11 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
         reply, [](QNetworkReply* r) { r->deleteLater(); });
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid()) {
+    // Errors below 200 are the transport's (closed, timed out, refused): the answer did
+    // not get through, whether or not a status line had arrived.
+    const bool transportFailed =
+        reply->error() != QNetworkReply::NoError && reply->error() < 200 && !*bodyTooLarge;
+    if (!status.isValid() || transportFailed) {
         if (*bodyTooLarge)
             co_return std::unexpected(
                 APIError::network(QStringLiteral("The server's response is too large.")));
@@ -84,10 +100,16 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
     }
     RawResponse response;
     response.status = status.toInt();
-    if (*bodyTooLarge)
+    if (*bodyTooLarge || !reply->isOpen())
         response.bodyUnreadable = true;
     else
         response.body = reply->readAll();
+    // A body shorter than announced was cut off on the way, whatever the status said.
+    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (!response.bodyUnreadable && announced.isValid() &&
+        response.body.size() < announced.toLongLong())
+        co_return std::unexpected(
+            APIError::network(QCoreApplication::translate("QNetworkReply", "Connection closed")));
     co_return response;
 }
 
@@ -174,10 +196,25 @@ APIClient::Result<void> APIClient::logout(QString token) {
     co_return dropValue(co_await send<OKResponse>(path, method, std::nullopt, token));
 }
 
+bool APIClient::isPlainPathSegment(const QString& text) {
+    // Unreserved characters only, and not a segment of dots, which URL handling folds
+    // into its parent (encoded or not).
+    const bool unreserved = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+               u == '-' || u == '.' || u == '_' || u == '~';
+    });
+    const bool dots = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c == u'.'; });
+    return !text.isEmpty() && text.size() <= 128 && unreserved && !dots;
+}
+
 APIClient::Result<void> APIClient::deleteDevice(QString deviceId, QString token) {
-    // One path segment whatever the service put in the identifier; UUIDs pass unchanged.
-    const QString path = QStringLiteral("/singbox/client/devices/") +
-                         QString::fromLatin1(QUrl::toPercentEncoding(deviceId));
+    // The identifier comes from the service's own device list; one that is not a plain
+    // path segment would send the token elsewhere, so it is an unexpected answer.
+    if (!isPlainPathSegment(deviceId))
+        co_return std::unexpected(
+            APIError::decoding({QStringLiteral("device identifier is not one path segment")}));
+    const QString path = QStringLiteral("/singbox/client/devices/") + deviceId;
     const QByteArray method = QByteArrayLiteral("DELETE");
     co_return dropValue(co_await send<OKResponse>(path, method, std::nullopt, token));
 }

@@ -45,6 +45,9 @@ public:
     Result<void> deleteDevice(QString deviceId, QString token);
     Result<LoginResult> replaceOldDevice(QString replaceToken, QString oldDeviceUUID);
 
+    // A device identifier usable as one URL path segment as it is.
+    static bool isPlainPathSegment(const QString& text);
+
     // The one generic request; T is the record a success status must decode into.
     template <class T>
     Result<T> send(QString path, QByteArray method, std::optional<Body> body,

@@ -7,8 +7,9 @@ namespace veloxa {
 std::optional<QDateTime> InternetDateTime::parse(const std::optional<QString>& text) {
     if (!text || text->isEmpty())
         return std::nullopt;
+    // RFC 3339 allows the separator and the zone letter in lower case too.
     static const QRegularExpression pattern(QStringLiteral(
-        R"(^(\d{4})-(\d{2})-(\d{2})T(\d{2}):(\d{2}):(\d{2})(?:\.(\d+))?(?:(Z)|([+-])(\d{2}):(\d{2}))$)"));
+        R"(^(\d{4})-(\d{2})-(\d{2})[Tt](\d{2}):(\d{2}):(\d{2})(?:\.(\d+))?(?:([Zz])|([+-])(\d{2}):(\d{2}))$)"));
     const auto m = pattern.match(*text);
     if (!m.hasMatch())
         return std::nullopt;

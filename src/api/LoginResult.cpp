@@ -1,9 +1,14 @@
 #include "LoginResult.h"
 
+#include "BearerToken.h"
+
 namespace veloxa {
 
 LoginResult LoginResult::fromJson(const JsonReader& in) {
-    return {in.requireString("token"),
+    const QString token = in.requireString("token");
+    if (!isUsableBearerToken(token))
+        throw JsonReader::Failure("\"token\" is not printable ASCII");
+    return {token,
             in.requireString("email"),
             in.requireString("status"),
             in.optionalString("expires_at"),

@@ -1,5 +1,9 @@
 #include "Localization.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <QSettings>
 #include <array>
 
@@ -95,6 +99,19 @@ Localization::Localization(QSettings* settings, const QStringList& preferredLang
         m_language = *language;
     else
         m_language = applanguage::fromSystemPreference(preferredLanguages);
+    applyQtTranslations();
+}
+
+void Localization::applyQtTranslations() {
+    // Qt's own texts (network errors, standard buttons) follow the interface language.
+    if (!QCoreApplication::instance())
+        return;
+    if (m_qtTranslator)
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+    m_qtTranslator = std::make_unique<QTranslator>();
+    if (m_qtTranslator->load(QStringLiteral("qtbase_") + applanguage::rawValue(m_language),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(m_qtTranslator.get());
 }
 
 Localization::~Localization() = default;
@@ -116,8 +133,10 @@ void Localization::setLanguage(AppLanguage language) {
     // An explicit choice is always written, also when it repeats the current one.
     m_settings->setValue(QLatin1String(settingsKey), applanguage::rawValue(language));
     m_settings->sync();
-    if (changed)
+    if (changed) {
+        applyQtTranslations();
         emit languageChanged();
+    }
 }
 
 void Localization::setLanguageCode(const QString& code) {

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QTranslator>
 #include <QVariantMap>
 #include <memory>
 
@@ -115,8 +116,10 @@ signals:
     void languageChanged();
 
 private:
+    void applyQtTranslations();
     QSettings* m_settings;
     std::unique_ptr<QSettings> m_ownedSettings;
+    std::unique_ptr<QTranslator> m_qtTranslator;
     AppLanguage m_language = AppLanguage::en;
 };
 

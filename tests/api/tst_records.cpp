@@ -128,6 +128,8 @@ private slots:
                                        << "2025-06-30T12:00:00.123Z";
         QTest::newRow("negative offset") << "2025-06-30T23:30:00-01:30"
                                          << "2025-07-01T01:00:00.000Z";
+        QTest::newRow("lower-case t and z") << "2025-06-30t12:00:00.5z"
+                                            << "2025-06-30T12:00:00.500Z";
         QTest::newRow("no zone") << "2025-06-30T12:00:00"
                                  << "";
         QTest::newRow("date only") << "2025-06-30"
