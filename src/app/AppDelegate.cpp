@@ -41,13 +41,38 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
         alert.exec();
     };
     hooks.exitProcess = [] { QCoreApplication::exit(0); };
+    hooks.whenServiceAnswers = [](std::function<void()> callback) {
+        TunnelServiceClient& client = TunnelServiceClient::shared();
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(&client, &TunnelServiceClient::connectedChanged, &client,
+                                       [connection, callback](bool connected) {
+                                           if (!connected)
+                                               return;
+                                           QObject::disconnect(*connection);
+                                           callback();
+                                       });
+    };
+    hooks.approvalStep = [] {
+        return ServiceApproval::stepFor(TunnelServiceClient::shared().reachability(),
+                                        ServiceApproval::unitInstalled());
+    };
+    hooks.startService = [](std::function<void(std::optional<QString>)> done) {
+        ServiceApproval::startService([done](std::optional<QString> error) {
+            if (!error)
+                TunnelServiceClient::shared().reconnectNow();
+            done(error);
+        });
+    };
     return hooks;
 }
 
 AppDelegate::AppDelegate(const AppState::Dependencies& dependencies, Hooks hooks,
                          const Bundle& bundle)
     : m_hooks(std::move(hooks)), m_appState(std::make_unique<AppState>(dependencies)),
-      m_form(std::make_unique<SignInForm>(*m_appState)), m_bundle(bundle) {}
+      m_form(std::make_unique<SignInForm>(*m_appState)), m_bundle(bundle) {
+    connect(m_appState.get(), &AppState::systemExtensionApprovalRequested, this,
+            &AppDelegate::approveTunnelService);
+}
 
 AppDelegate::~AppDelegate() {
     // The views and the tray read the model: they go first.
@@ -84,13 +109,25 @@ void AppDelegate::applicationDidFinishLaunching() {
                                                             weakly(&AppDelegate::quit));
 
     m_hooks.activateExtension(*m_appState);
+    loadTunnelConfigurations();
+}
 
+void AppDelegate::loadTunnelConfigurations() {
+    QPointer<AppDelegate> self(this);
     m_hooks.loadTunnels([self](LoadResult loaded) {
         if (!self)
             return;
         if (!loaded) {
-            self->m_hooks.alert(QMessageBox::Warning,
-                                QStringLiteral("Unable to load VPN configuration"), loaded.error());
+            // Said once; the configurations load as soon as the service answers.
+            if (!std::exchange(self->m_loadFailedOnce, true))
+                self->m_hooks.alert(QMessageBox::Warning,
+                                    QStringLiteral("Unable to load VPN configuration"),
+                                    loaded.error());
+            if (self->m_hooks.whenServiceAnswers)
+                self->m_hooks.whenServiceAnswers([self] {
+                    if (self && !self->m_tunnelsManager)
+                        self->loadTunnelConfigurations();
+                });
             return;
         }
         self->m_tunnelsManager = *loaded;
@@ -98,6 +135,35 @@ void AppDelegate::applicationDidFinishLaunching() {
         self->m_appState->refreshTunnelStatus();
         self->m_appState->startStatusPolling();
     });
+}
+
+void AppDelegate::approveTunnelService() {
+    using Step = ServiceApproval::Step;
+    const Step step = m_hooks.approvalStep ? m_hooks.approvalStep() : Step::none;
+    if (step == Step::joinGroup) {
+        m_hooks.alert(QMessageBox::Information, QStringLiteral("Join the veloxa group to connect"),
+                      ServiceApproval::joinGroupAdvice());
+    } else if (step == Step::install) {
+        m_hooks.alert(QMessageBox::Warning,
+                      QStringLiteral("The Veloxa tunnel service is not installed"),
+                      QStringLiteral("Install the Veloxa package, or start a private tunnel "
+                                     "service with: veloxa-tunnel --user"));
+    } else if (step == Step::startService && m_hooks.startService) {
+        QPointer<AppDelegate> self(this);
+        m_hooks.startService([self](std::optional<QString> error) {
+            if (self && error)
+                self->m_hooks.alert(QMessageBox::Warning,
+                                    QStringLiteral("The tunnel service was not started"), *error);
+        });
+    }
+}
+
+void AppDelegate::handOver(const QString& activationToken) {
+    // On Wayland the compositor raises a window only with the token of the start that
+    // asked for it; Qt takes it from the environment when the window asks to activate.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    applicationShouldHandleReopen();
 }
 
 bool AppDelegate::applicationShouldHandleReopen() {

@@ -2,6 +2,7 @@
 
 #include "AppState.h"
 #include "platform/TrayBackend.h"
+#include "platform/sysext/ServiceApproval.h"
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QMessageBox>
@@ -38,6 +39,12 @@ public:
             alert;
         // Leaves the event loop.
         std::function<void()> exitProcess;
+        // Calls back once, the next time the tunnel service answers.
+        std::function<void(std::function<void()>)> whenServiceAnswers;
+        // What approving the tunnel service takes right now.
+        std::function<ServiceApproval::Step()> approvalStep;
+        // Enables and starts the installed service; the callback gets an error or nothing.
+        std::function<void(std::function<void(std::optional<QString>)>)> startService;
 
         static Hooks production();
     };
@@ -62,6 +69,10 @@ public:
 
     void showMainWindow();
     void aboutClicked();
+    // The approval banner's button: start the service, or say what the user must do.
+    void approveTunnelService();
+    // Another start of the client handed over, with the desktop's activation token.
+    void handOver(const QString& activationToken);
     // Every way a user quits: the confirmation rule, then the end of the process.
     void quit();
     // Quits without asking (signals, end of the desktop session): nobody reads a dialog.
@@ -76,6 +87,7 @@ protected:
 
 private:
     void createWindow();
+    void loadTunnelConfigurations();
     void hideApplication();
     void windowClosed();
 
@@ -89,6 +101,7 @@ private:
     std::unique_ptr<TrayController> m_trayController;
     const Bundle& m_bundle;
     bool m_quitting = false;
+    bool m_loadFailedOnce = false;
 };
 
 } // namespace veloxa

@@ -512,6 +512,7 @@ void AppState::beginTunnelSession(const DeviceConfig& config) {
     setSessionRxBytes(0);
     setSessionTxBytes(0);
     setPublicIP(std::nullopt);
+    newIPSession();
     QPointer<AppState> self(this);
     m_tunnelsManager->startActivation(first, [self](std::optional<QString> error) {
         if (self && error)
@@ -545,6 +546,7 @@ void AppState::pollTunnel() {
             setSessionTxBytes(0);
             setPublicIP(std::nullopt);
             setConnectedRegionLabel(std::nullopt);
+            newIPSession();
         }
         m_previousStatus = m_tunnelStatus;
         return;
@@ -555,6 +557,7 @@ void AppState::pollTunnel() {
         return;
     }
     if (m_previousStatus != TunnelStatus::active) {
+        newIPSession(); // what the echo said before the tunnel came up is not its address
         QString name = first->tunnelProvider()->localizedDescription;
         if (name.isEmpty())
             name = QStringLiteral("Unnamed");
@@ -583,16 +586,25 @@ void AppState::pollTunnel() {
         fetchPublicIP();
 }
 
+void AppState::newIPSession() {
+    ++m_ipSession;
+}
+
 QCoro::Task<> AppState::fetchPublicIP() {
-    // One request at a time: a slow echo service must not pile up a request per tick.
-    if (m_publicIPInFlight)
+    // One request at a time per session: a slow echo must not pile up a request per tick,
+    // nor hold back the next session's.
+    if (m_publicIPInFlight && m_ipInFlightSession == m_ipSession)
         co_return;
+    const quint64 session = m_ipSession;
     m_publicIPInFlight = true;
+    m_ipInFlightSession = session;
     const auto alive = m_alive; // the frame must end even when the model goes away
     QUrl url = m_deps.ipEchoURL;
     url.setQuery(QStringLiteral("format=json"));
     QNetworkRequest request(url);
-    request.setTransferTimeout(60000);
+    request.setTransferTimeout(int(m_deps.ipEchoTimeout.count()));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
     QNetworkReply* reply = m_network->get(request);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
                      [reply](qint64 received, qint64) {
@@ -605,8 +617,9 @@ QCoro::Task<> AppState::fetchPublicIP() {
     reply->deleteLater();
     if (!*alive)
         co_return;
-    m_publicIPInFlight = false;
-    if (reply->error() != QNetworkReply::NoError)
+    if (m_ipInFlightSession == session)
+        m_publicIPInFlight = false; // a stalled answer gives way to a new ask on a later tick
+    if (session != m_ipSession || reply->error() != QNetworkReply::NoError)
         co_return;
     const auto doc = nlohmann::json::parse(reply->readAll().toStdString(), nullptr, false);
     if (!doc.is_object() || !doc.contains("ip") || !doc["ip"].is_string())

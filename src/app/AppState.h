@@ -72,7 +72,9 @@ public:
         std::shared_ptr<SecureItemStore> secureItems;
         QUrl serviceBaseURL;
         QUrl ipEchoURL;
-        QString deviceName; // "<name> — macOS <major>.<minor>"
+        QString deviceName; // "<name> — <system>"
+        // The IP echo answers at once or not at all; the next tick asks again.
+        std::chrono::milliseconds ipEchoTimeout{std::chrono::seconds(4)};
         std::chrono::milliseconds accountRefreshInterval{std::chrono::seconds(60)};
         std::chrono::milliseconds pollInterval{std::chrono::seconds(1)};
         // The production values: libsecret, the build's URLs, this computer's name.
@@ -165,6 +167,7 @@ public:
     void beginTunnelSession(const DeviceConfig& config);
     void pollTunnel();
     QCoro::Task<> fetchPublicIP();
+    void newIPSession();
     void startStatusPolling();
     void startAccountRefresh();
 
@@ -178,6 +181,8 @@ public:
     Q_INVOKABLE void revokeDeviceLater(const QString& deviceUUID);
     Q_INVOKABLE void replaceDeviceLater(const QString& deviceUUID);
     Q_INVOKABLE QString currentDeviceUUID() { return m_session.currentDeviceUUID(); }
+    // The approval banner's button: the application delegate runs the platform's step.
+    Q_INVOKABLE void approveSystemExtension() { emit systemExtensionApprovalRequested(); }
 
     // QML views of optional fields: null when absent.
     QVariant expiresAtValue() const;
@@ -218,6 +223,7 @@ signals:
     void connectedRegionLabelChanged();
     void vpnErrorMessageChanged();
     void systemExtensionNeedsApprovalChanged();
+    void systemExtensionApprovalRequested();
     void canConnectChanged();
 
 private:
@@ -275,6 +281,10 @@ private:
     QString m_deviceName;
     QNetworkAccessManager* m_network;
     bool m_publicIPInFlight = false;
+    // Counts sessions (each start and end of one); an address is kept only for the session
+    // it was asked for.
+    quint64 m_ipSession = 0;
+    quint64 m_ipInFlightSession = 0;
     // Cleared when the model is destroyed; suspended operations check it after each await.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

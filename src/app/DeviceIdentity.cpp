@@ -1,56 +1,65 @@
 #include "DeviceIdentity.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSysInfo>
 
 namespace veloxa {
 
-QString DeviceIdentity::deviceName(const QString& name, int major, int minor) {
-    const QString shown = name.trimmed().isEmpty() ? QStringLiteral("Mac") : name.trimmed();
-    return QStringLiteral("%1 — macOS %2.%3").arg(shown).arg(major).arg(minor);
-}
-
-std::pair<int, int> DeviceIdentity::versionNumbers(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^\s*(\d+)(?:\.(\d+))?)"));
-    const auto m = pattern.match(text);
-    if (!m.hasMatch())
-        return {0, 0};
-    return {m.captured(1).toInt(), m.captured(2).isEmpty() ? 0 : m.captured(2).toInt()};
-}
-
 namespace {
-QString prettyHostName() {
-    QFile info(QStringLiteral("/etc/machine-info"));
-    if (!info.open(QIODevice::ReadOnly))
-        return {};
-    for (const QByteArray& raw : info.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (!line.startsWith(QStringLiteral("PRETTY_HOSTNAME=")))
+// The value of KEY=value in a shell-style key file, quotes removed.
+QString valueOf(const QByteArray& file, const QByteArray& key) {
+    for (const QByteArray& raw : file.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (!line.startsWith(key + '='))
             continue;
-        QString value = line.mid(16);
+        QString value = QString::fromUtf8(line.mid(key.size() + 1));
         if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
             value.back() == value.front())
             value = value.mid(1, value.size() - 2);
-        return value;
+        return value.trimmed();
     }
     return {};
 }
+
+QByteArray readSmall(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(64 * 1024) : QByteArray();
+}
 } // namespace
 
+QString DeviceIdentity::platform(const QString& cpuArchitecture) {
+    if (cpuArchitecture == u"i386")
+        return QStringLiteral("linux-x86");
+    return QStringLiteral("linux-") + cpuArchitecture;
+}
+
+QString DeviceIdentity::platform() {
+    return platform(QSysInfo::currentCpuArchitecture());
+}
+
+QString DeviceIdentity::deviceName(const QString& name, const QString& system) {
+    const QString shown = name.trimmed().isEmpty() ? QStringLiteral("Linux") : name.trimmed();
+    return system.isEmpty() ? shown : shown + QStringLiteral(" — ") + system;
+}
+
+QString DeviceIdentity::systemName(const QByteArray& osRelease) {
+    const QString name = valueOf(osRelease, "NAME");
+    if (name.isEmpty())
+        return {};
+    const QString version = valueOf(osRelease, "VERSION_ID");
+    return version.isEmpty() ? name : name + u' ' + version;
+}
+
 QString DeviceIdentity::currentDeviceName() {
-    QString name = prettyHostName();
-    if (name.trimmed().isEmpty())
+    QString name = valueOf(readSmall(QStringLiteral("/etc/machine-info")), "PRETTY_HOSTNAME");
+    if (name.isEmpty())
         name = QSysInfo::machineHostName();
-    auto [major, minor] = versionNumbers(QSysInfo::productVersion());
-    // Debian names only its major release in os-release; the point release is elsewhere.
-    QFile debian(QStringLiteral("/etc/debian_version"));
-    if (debian.open(QIODevice::ReadOnly)) {
-        const auto [dMajor, dMinor] = versionNumbers(QString::fromLatin1(debian.readLine(64)));
-        if (dMajor == major && dMajor != 0)
-            minor = dMinor;
-    }
-    return deviceName(name, major, minor);
+    QString system = systemName(readSmall(QStringLiteral("/etc/os-release")));
+    if (system.isEmpty())
+        system = systemName(readSmall(QStringLiteral("/usr/lib/os-release")));
+    if (system.isEmpty())
+        system = QSysInfo::prettyProductName();
+    return deviceName(name, system);
 }
 
 } // namespace veloxa

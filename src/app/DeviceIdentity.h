@@ -4,18 +4,21 @@
 
 namespace veloxa {
 
-// How this computer introduces itself to the service when it signs in.
+// How this computer introduces itself to the service when it signs in: by its name and
+// its system, and by the platform the client was built for.
 class DeviceIdentity {
 public:
-    // The service's platform tag for this client.
-    static QString platform() { return QStringLiteral("macos-arm64"); }
-    // "<name> — macOS <major>.<minor>"; "Mac" stands in for a missing name.
-    static QString deviceName(const QString& name, int major, int minor);
-    // The running system's values: the pretty host name (else the host name), and the
-    // system's version numbers.
+    // "linux-x86_64", "linux-arm64", …: the system and the processor architecture.
+    static QString platform(const QString& cpuArchitecture);
+    static QString platform();
+    // "<name> — <system>"; "Linux" stands in for a missing name.
+    static QString deviceName(const QString& name, const QString& system);
+    // "Debian GNU/Linux 12" from an os-release file's NAME and VERSION_ID; empty when it
+    // has no NAME.
+    static QString systemName(const QByteArray& osRelease);
+    // The running system's values: the pretty host name (else the host name) and the
+    // system named by os-release.
     static QString currentDeviceName();
-    // Major and minor of a version text such as "12", "12.8" or "22.04".
-    static std::pair<int, int> versionNumbers(const QString& text);
 };
 
 } // namespace veloxa

@@ -55,8 +55,10 @@ bool LogOutput::stderrIsJournal() {
 QByteArray LogOutput::format(QtMsgType type, const char* category, const QString& message,
                              bool journal) {
     const QByteArray name = category ? QByteArray(category) : QByteArray("default");
-    const bool ours = name == "SingboxTunnel";
-    if (!ours && (type == QtDebugMsg || type == QtInfoMsg))
+    // The tunnel log at every level; the default log (the extension activator's progress)
+    // from info up; everyone else's from warnings up.
+    const bool tunnel = name == "SingboxTunnel";
+    if (!tunnel && (type == QtDebugMsg || (type == QtInfoMsg && name != "default")))
         return {};
     QByteArray line;
     if (journal)

@@ -60,12 +60,13 @@ int main(int argc, char* argv[]) {
     GraphicsBackend::choose();
     AppDelegate delegate(dependencies, AppDelegate::Hooks::production(), Bundle::main());
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
-                     &AppDelegate::applicationShouldHandleReopen);
+                     &AppDelegate::handOver);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &delegate,
                      &AppDelegate::terminateNow);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
-                     &AppDelegate::terminateNow);
+    // The session manager's commit request is not the end of the session (the user may
+    // still cancel the log-out): the client stays. When the session really ends, the
+    // session manager's quit or its SIGTERM ends the client.
     if (qEnvironmentVariableIsSet("VELOXA_REPORT_FIRST_FRAME")) {
         // For the start-up benchmark: the monotonic clock when the window first shows.
         QObject::connect(&delegate, &AppDelegate::firstFrameSwapped, [] {

@@ -7,12 +7,30 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 namespace veloxa {
 
 namespace {
-constexpr char request[] = "show\n";
+constexpr char request[] = "show";
 constexpr char answer[] = "ok\n";
+constexpr qsizetype maxLine = 512;
+
+// Tokens are printable ASCII; anything else is not passed on.
+bool isToken(const QByteArray& text) {
+    return text.size() <= 256 &&
+           std::all_of(text.cbegin(), text.cend(), [](char c) { return c > 0x20 && c < 0x7f; });
+}
 } // namespace
+
+QString SingleInstance::startupToken() {
+    for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        const QByteArray token = qgetenv(name);
+        if (!token.isEmpty() && isToken(token))
+            return QString::fromLatin1(token);
+    }
+    return {};
+}
 
 SingleInstance::SingleInstance(QString directory, QString name, QObject* parent)
     : QObject(parent), m_directory(std::move(directory)), m_name(std::move(name)),
@@ -51,14 +69,17 @@ bool SingleInstance::claim() {
             connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
             connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
                 if (!peer->canReadLine()) {
-                    if (peer->bytesAvailable() > 64)
+                    if (peer->bytesAvailable() > maxLine)
                         peer->abort(); // not one of ours
                     return;
                 }
-                if (peer->readLine(64) == request) {
+                const QByteArray line = peer->readLine(maxLine).trimmed();
+                const QByteArray token = line.mid(qsizetype(sizeof request));
+                if ((line == request ||
+                     (line.startsWith(QByteArray(request) + ' ') && isToken(token)))) {
                     peer->write(answer);
                     peer->flush();
-                    emit activationRequested();
+                    emit activationRequested(QString::fromLatin1(token));
                 }
                 peer->disconnectFromServer();
             });
@@ -69,14 +90,17 @@ bool SingleInstance::claim() {
     return true;
 }
 
-bool SingleInstance::handOver(int timeoutMs) {
+bool SingleInstance::handOver(int timeoutMs, const QString& activationToken) {
     QDeadlineTimer deadline(timeoutMs);
     // The first process may hold the lock and not listen yet; retry until the deadline.
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(int(deadline.remainingTime()))) {
-            socket.write(request);
+            QByteArray line = request;
+            if (!activationToken.isEmpty() && isToken(activationToken.toLatin1()))
+                line += ' ' + activationToken.toLatin1();
+            socket.write(line + '\n');
             socket.waitForBytesWritten(int(deadline.remainingTime()));
             while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime())))
                 ;

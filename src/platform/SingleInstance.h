@@ -22,12 +22,15 @@ public:
     // True when this process is the first one; it then listens for later ones. Also true,
     // without listening, when the directory cannot hold the lock at all.
     bool claim();
-    // From a later process: asks the first one to show its window. False when it did not
-    // answer within `timeoutMs`.
-    bool handOver(int timeoutMs = 3000);
+    // From a later process: asks the first one to show its window, passing on the
+    // desktop's activation token (on Wayland the only way to raise it). False when it did
+    // not answer within `timeoutMs`.
+    bool handOver(int timeoutMs = 3000, const QString& activationToken = startupToken());
+    // This process's activation token from the desktop, if it got one.
+    static QString startupToken();
 
 signals:
-    void activationRequested();
+    void activationRequested(const QString& activationToken);
 
 private:
     QString socketPath() const;

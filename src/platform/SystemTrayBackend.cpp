@@ -13,19 +13,19 @@ SystemTrayBackend::SystemTrayBackend(QObject* parent)
     m_icon->setToolTip(QStringLiteral("Veloxa"));
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
-                // A double click also arrives as a trigger first; the window is simply
-                // raised again, so it needs no handling of its own.
-                if (!m_onClick)
-                    return;
-                if (reason == QSystemTrayIcon::Context)
-                    m_onClick(true);
-                else if (reason == QSystemTrayIcon::Trigger)
-                    m_onClick(false);
+                // A double click also arrives as a trigger first; the window is then
+                // simply raised again.
+                if (m_onClick)
+                    m_onClick(opensMenu(reason));
             });
 }
 
 SystemTrayBackend::~SystemTrayBackend() {
     delete m_menu;
+}
+
+bool SystemTrayBackend::opensMenu(int activationReason) {
+    return activationReason == QSystemTrayIcon::Context;
 }
 
 bool SystemTrayBackend::isAvailable() {

@@ -20,6 +20,9 @@ public:
     ~SystemTrayBackend() override;
 
     static bool isAvailable();
+    // Which clicks open the menu: the context click only; every other click (left,
+    // middle, double) opens the window.
+    static bool opensMenu(int activationReason);
     // The menu as it pops up, for callers that only want to draw it.
     static QMenu* buildMenu(const QList<TrayMenuEntry>& entries);
 

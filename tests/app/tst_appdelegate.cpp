@@ -52,7 +52,8 @@ const Bundle bundle{{{"CFBundleName", QStringLiteral("Veloxa")},
 class TestAppDelegate : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<AppDelegate> make(Recorder& r) {
+    std::unique_ptr<AppDelegate> make(Recorder& r,
+                                      std::function<void(AppDelegate::Hooks&)> adjust = {}) {
         AppDelegate::Hooks hooks;
         hooks.activateExtension = [&r](AppState&) { r.steps << "activate"; };
         hooks.loadTunnels = [&r](std::function<void(AppDelegate::LoadResult)> done) {
@@ -74,6 +75,8 @@ class TestAppDelegate : public QObject {
             r.alerts << Alert{icon, text, info};
         };
         hooks.exitProcess = [&r] { ++r.exits; };
+        if (adjust)
+            adjust(hooks);
         AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(),
                                     QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(), QString()};
         return std::make_unique<AppDelegate>(deps, hooks, bundle);
@@ -123,8 +126,7 @@ private slots:
         Recorder r;
         r.loader = [&](auto done) {
             TunnelProviderManager::loadAllFromPreferences(client, [&, done](auto list, auto error) {
-                SingboxTunnelsManager::create(list, error, client, bundle,
-                                              done);
+                SingboxTunnelsManager::create(list, error, client, bundle, done);
             });
         };
         auto delegate = launch(r);
@@ -167,9 +169,87 @@ private slots:
         QCOMPARE(delegate->appState().selectedRootTab(), AppState::RootTab::about);
         window->close();
         QTRY_VERIFY(!window->isVisible());
-        QVERIFY(delegate->applicationShouldHandleReopen());
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        delegate->handOver(QStringLiteral("token-from-the-second-start"));
         QVERIFY(window->isVisible());
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArray("token-from-the-second-start"));
         QCOMPARE(r.exits, 0);
+    }
+
+    void configurationsLoadOnceTheServiceAnswers() {
+        // The service is down at launch: one alert, then the load runs when it answers.
+        TunnelServiceProcess tunnel;
+        TunnelServiceClient client(tunnel.controlSocket());
+        Recorder r;
+        r.loader = [&](auto done) {
+            TunnelProviderManager::loadAllFromPreferences(client, [&, done](auto list, auto e) {
+                SingboxTunnelsManager::create(list, e, client, bundle, done);
+            });
+        };
+        std::function<void()> onAnswer;
+        auto delegate = make(r, [&](AppDelegate::Hooks& hooks) {
+            hooks.whenServiceAnswers = [&](std::function<void()> callback) { onAnswer = callback; };
+        });
+        delegate->applicationWillFinishLaunching();
+        delegate->applicationDidFinishLaunching();
+        QTRY_COMPARE(r.alerts.size(), 1);
+        QVERIFY(onAnswer);
+        QVERIFY(!delegate->appState().pollTimer());
+
+        QVERIFY(tunnel.start());
+        QTRY_VERIFY(client.isConnected());
+        onAnswer();
+        QTRY_VERIFY(delegate->tunnelsManager());
+        QVERIFY(delegate->appState().pollTimer());
+        QCOMPARE(r.alerts.size(), 1);
+    }
+
+    void approvalButtonDoesWhatLinuxNeeds_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("alert"); // empty: none
+        QTest::addColumn<bool>("started");
+        using Step = ServiceApproval::Step;
+        QTest::newRow("service down") << int(Step::startService) << QString() << true;
+        QTest::newRow("not in the group")
+            << int(Step::joinGroup) << QStringLiteral("Join the veloxa group to connect") << false;
+        QTest::newRow("not installed")
+            << int(Step::install) << QStringLiteral("The Veloxa tunnel service is not installed")
+            << false;
+        QTest::newRow("nothing to do") << int(Step::none) << QString() << false;
+    }
+    void approvalButtonDoesWhatLinuxNeeds() {
+        QFETCH(int, step);
+        QFETCH(QString, alert);
+        QFETCH(bool, started);
+        Recorder r;
+        bool startRequested = false;
+        auto delegate = make(r, [&](AppDelegate::Hooks& hooks) {
+            hooks.approvalStep = [step] { return ServiceApproval::Step(step); };
+            hooks.startService = [&](auto done) {
+                startRequested = true;
+                done(QStringLiteral("Request dismissed"));
+            };
+        });
+        delegate->appState().approveSystemExtension(); // what the banner's button calls
+        QCOMPARE(startRequested, started);
+        if (started) { // a dismissed prompt is said, not swallowed
+            QCOMPARE(r.alerts.size(), 1);
+            QCOMPARE(r.alerts[0].informative, QStringLiteral("Request dismissed"));
+        } else {
+            QCOMPARE(r.alerts.size(), alert.isEmpty() ? 0 : 1);
+            if (!alert.isEmpty())
+                QCOMPARE(r.alerts[0].text, alert);
+        }
+    }
+
+    void approvalSteps() {
+        using R = TunnelServiceClient::Reachability;
+        using Step = ServiceApproval::Step;
+        QCOMPARE(ServiceApproval::stepFor(R::connected, true), Step::none);
+        QCOMPARE(ServiceApproval::stepFor(R::accessDenied, true), Step::joinGroup);
+        QCOMPARE(ServiceApproval::stepFor(R::notRunning, true), Step::startService);
+        QCOMPARE(ServiceApproval::stepFor(R::notRunning, false), Step::install);
+        QCOMPARE(ServiceApproval::stepFor(R::untrustedPeer, true), Step::startService);
     }
 
     void closingWithoutATrayQuits() {

@@ -1,5 +1,7 @@
 #include "DevService.h"
 #include "app/AppState.h"
+#include "app/DeviceIdentity.h"
+#include "app/ModelPreview.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
@@ -33,13 +35,14 @@ class TestAppState : public QObject {
 
     QUrl base() const { return service->baseUrl(); }
 
-    std::unique_ptr<AppState> makeState() {
+    std::unique_ptr<AppState> makeState() { return std::make_unique<AppState>(dependencies()); }
+    AppState::Dependencies dependencies() {
         AppState::Dependencies deps;
         deps.secureItems = items;
         deps.serviceBaseURL = base();
         deps.ipEchoURL = QUrl(base().toString() + QStringLiteral("/ip"));
         deps.deviceName = QStringLiteral("Studio — macOS 14.5");
-        return std::make_unique<AppState>(deps);
+        return deps;
     }
     bool startTunnelService() {
         tunnel = std::make_unique<TunnelServiceProcess>();
@@ -105,7 +108,7 @@ private slots:
         QCOMPARE(fresh->selectedRootTab(), AppState::RootTab::vpn);
         QCOMPARE(fresh->selectedRegion(), Region::de);
         QCOMPARE(fresh->tunnelStatus(), TunnelStatus::inactive);
-        QCOMPARE(fresh->platform(), QStringLiteral("macos-arm64"));
+        QCOMPARE(fresh->platform(), DeviceIdentity::platform());
         QVERIFY(fresh->accountRefreshTimer() && fresh->accountRefreshTimer()->isActive());
         QCOMPARE(fresh->accountRefreshTimer()->interval(), 60000);
         QCOMPARE(fresh->pollTimer(), nullptr);
@@ -162,7 +165,7 @@ private slots:
         QCOMPARE(state->devices()[0].deviceName, QStringLiteral("Studio — macOS 14.5"));
         QVERIFY(state->expiresAt());
         const auto body = QJsonDocument::fromJson(service->requests().last().body).object();
-        QCOMPARE(body.value("platform").toString(), QStringLiteral("macos-arm64"));
+        QCOMPARE(body.value("platform").toString(), DeviceIdentity::platform());
 
         // Signing out keeps the identifier; the next sign-in sends the same one.
         state->signOut();
@@ -387,6 +390,113 @@ private slots:
         QCOMPARE(AppState::regionForTunnelName(QStringLiteral("Work VPN")), std::nullopt);
     }
 
+    void canConnectNeedsExactlyActive_data() {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("can");
+        QTest::newRow("active") << "active" << true;
+        for (const char* other : {"Active", "active ", " active", "expired", ""})
+            QTest::newRow(other) << QString::fromLatin1(other) << false;
+    }
+    void canConnectNeedsExactlyActive() {
+        QFETCH(QString, status);
+        QFETCH(bool, can);
+        auto state = makeState();
+        QVERIFY(!state->canConnect());
+        state->applyLoginResult(
+            {QStringLiteral("t"), QStringLiteral("a@b.c"), status, std::nullopt, {}, {}});
+        QCOMPARE(state->canConnect(), can);
+    }
+
+    void connectFailuresAreSaid() {
+        QVERIFY(startTunnelService());
+        auto state = makeState();
+        state->setTunnelsManager(loadManager());
+        auto account = [&](const QString& config) {
+            state->applyLoginResult({QStringLiteral("t"),
+                                     QStringLiteral("a@b.c"),
+                                     QStringLiteral("active"),
+                                     std::nullopt,
+                                     {},
+                                     {DeviceConfig{QStringLiteral("de"), QStringLiteral("G"),
+                                                   config, QStringLiteral("de.json")}}});
+        };
+        const QString tooLarge(40 * 1024, u'x'); // over the service's size limit
+        account(tooLarge);
+        state->connect();
+        QTRY_COMPARE(state->vpnErrorMessage(),
+                     QStringLiteral("Unable to create the VPN configuration"));
+        // The start itself is refused: the service's words are the message.
+        account(QStringLiteral("{}"));
+        state->connect();
+        QTRY_COMPARE(state->vpnErrorMessage(),
+                     QStringLiteral("The VPN configuration needs exactly one tun inbound"));
+        account(tooLarge);
+        state->connect();
+        QTRY_COMPARE(state->vpnErrorMessage(),
+                     QStringLiteral("Unable to update the VPN configuration"));
+    }
+
+    void togglingWhileActivatingConnectsAgain() {
+        auto state = makeState();
+        ModelPreview::apply(*state, QStringLiteral("connecting"));
+        state->applyLoginResult({QStringLiteral("t"),
+                                 QStringLiteral("a@b.c"),
+                                 QStringLiteral("expired"),
+                                 std::nullopt,
+                                 {},
+                                 {}});
+        state->toggleConnection(); // connect, which refuses and says why; no disconnect
+        QVERIFY(state->vpnErrorMessage().has_value());
+    }
+
+    void firstRefreshAfterStartUpNeverDisconnects() {
+        QVERIFY(startTunnelService());
+        {
+            auto first = makeState();
+            first->setTunnelsManager(loadManager());
+            signIn(*first, dev::DevService::expiredSeed); // stores the session
+            devPost(QStringLiteral("/dev/accounts"),
+                    {{"email", dev::DevService::expiredSeed.toStdString()}, {"status", "active"}});
+            QCoro::waitFor(first->refreshAccount(*first->session().load()->token));
+            connectAndSettle(*first);
+            devPost(QStringLiteral("/dev/accounts"),
+                    {{"email", dev::DevService::expiredSeed.toStdString()}, {"status", "expired"}});
+        }
+        // A new process: the status before its first refresh is empty, not "active".
+        auto restarted = makeState();
+        restarted->setTunnelsManager(loadManager());
+        QTRY_VERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::active));
+        QTRY_COMPARE(restarted->subscriptionStatus(), QStringLiteral("expired"));
+        QTest::qWait(500);
+        QVERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::active));
+        QCOMPARE(restarted->vpnErrorMessage(), std::nullopt);
+    }
+
+    void signingOutWhileConnectedEndsTheTunnel() {
+        QVERIFY(startTunnelService());
+        auto state = makeState();
+        state->setTunnelsManager(loadManager());
+        signIn(*state, dev::DevService::activeSeed);
+        connectAndSettle(*state);
+        state->signOut();
+        QVERIFY(!state->isLoggedIn());
+        QTRY_COMPARE(storedConfigurations().size(), 0u);
+        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
+    }
+
+    void aFailedDeviceSignOutKeepsTheList() {
+        auto state = makeState();
+        signIn(*state, dev::DevService::activeSeed);
+        const auto before = state->devices();
+        devPost(QStringLiteral("/dev/next-response"), {{"status", 500},
+                                                       {"body", "{\"error\":\"Try later\"}"},
+                                                       {"path", "/api/singbox/client/devices/"}});
+        QCoro::waitFor(state->revokeDevice(QStringLiteral("00000000-0000-4000-8000-000000000009")));
+        QCOMPARE(state->devices(), before);
+        QCOMPARE(state->authErrorMessage(), QStringLiteral("Try later"));
+        QVERIFY(state->isLoggedIn());
+    }
+
     void publicIPRequestsDoNotPileUp() {
         QVERIFY(startTunnelService());
         auto state = makeState();
@@ -424,6 +534,42 @@ private slots:
         QCOMPARE(state->publicIP(), std::nullopt);
         state->pollTunnel();
         QTRY_COMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
+
+        // An answer asked for in an earlier session never lands in a later one, and does
+        // not hold the new session's own request back.
+        auto reconnect = [&] {
+            state->disconnect();
+            QTRY_VERIFY((state->pollTunnel(), state->publicIP() == std::nullopt));
+            connectAndSettle(*state);
+        };
+        devPost(QStringLiteral("/dev/next-response"), {{"status", 200},
+                                                       {"body", "{\"ip\":\"198.51.100.99\"}"},
+                                                       {"delay_ms", 1200},
+                                                       {"path", "/ip"}});
+        reconnect(); // asks; the answer is held back
+        QTest::qWait(200);
+        reconnect();
+        QTRY_VERIFY((state->pollTunnel(), state->publicIP().has_value()));
+        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
+        QTest::qWait(1500);
+        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
+    }
+
+    void aStalledEchoIsAskedAgain() {
+        QVERIFY(startTunnelService());
+        auto deps = dependencies();
+        deps.ipEchoTimeout = std::chrono::milliseconds(300);
+        auto state = std::make_unique<AppState>(deps);
+        state->setTunnelsManager(loadManager());
+        signIn(*state, dev::DevService::activeSeed);
+        devPost(QStringLiteral("/dev/next-response"), {{"status", 200},
+                                                       {"body", "{\"ip\":\"198.51.100.1\"}"},
+                                                       {"delay_ms", 5000},
+                                                       {"path", "/ip"}});
+        connectAndSettle(*state);
+        QTest::qWait(500);
+        QTRY_VERIFY_WITH_TIMEOUT((state->pollTunnel(), state->publicIP().has_value()), 3000);
+        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
     }
 };
 

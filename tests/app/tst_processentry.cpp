@@ -34,18 +34,20 @@ private slots:
         std::thread later([&] {
             SingleInstance second(dir.path(), "veloxa-client");
             claimed = second.claim();
-            handedOver = second.handOver(5000);
+            handedOver = second.handOver(5000, QStringLiteral("wayland-token-42"));
         });
         QTRY_COMPARE(handedOver.load(), 1);
         later.join();
         QCOMPARE(claimed.load(), 0);
         QCOMPARE(shown.size(), 1);
+        // The desktop's activation token travels with the hand-over.
+        QCOMPARE(shown.first().first().toString(), QStringLiteral("wayland-token-42"));
 
         // Stray bytes on the socket show nothing and break nothing.
         QLocalSocket stray;
         stray.connectToServer(dir.filePath("veloxa-client.sock"));
         QVERIFY(stray.waitForConnected(2000));
-        stray.write(QByteArray(200, 'x'));
+        stray.write(QByteArray(1000, 'x'));
         QTRY_COMPARE(stray.state(), QLocalSocket::UnconnectedState);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(QFileInfo(dir.filePath("veloxa-client.sock")).permissions() &
@@ -113,6 +115,11 @@ private slots:
         QCOMPARE(LogOutput::format(QtCriticalMsg, "SingboxTunnel", "a\nb", true),
                  QByteArray("<3>SingboxTunnel: a b\n"));
         QCOMPARE(LogOutput::format(QtDebugMsg, "default", "chatter", false), QByteArray());
+        QCOMPARE(LogOutput::format(QtInfoMsg, "default",
+                                   "System extension activation finished: "
+                                   "completed",
+                                   true),
+                 QByteArray("<6>System extension activation finished: completed\n"));
         QCOMPARE(LogOutput::format(QtInfoMsg, "qt.qpa.xcb", "chatter", true), QByteArray());
         QCOMPARE(LogOutput::format(QtWarningMsg, "default", "QML: bad binding", true),
                  QByteArray("<4>QML: bad binding\n"));

@@ -124,13 +124,22 @@ private slots:
     }
 
     void deviceName() {
-        QCOMPARE(DeviceIdentity::deviceName(QString(), 14, 5), QStringLiteral("Mac — macOS 14.5"));
-        QCOMPARE(DeviceIdentity::deviceName(QStringLiteral(" Studio "), 12, 0),
-                 QStringLiteral("Studio — macOS 12.0"));
-        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("22.04.3")), std::pair(22, 4));
-        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("12")), std::pair(12, 0));
-        QCOMPARE(DeviceIdentity::versionNumbers(QStringLiteral("rolling")), std::pair(0, 0));
-        QVERIFY(DeviceIdentity::currentDeviceName().contains(QStringLiteral(" — macOS ")));
+        QCOMPARE(DeviceIdentity::deviceName(QString(), QStringLiteral("Debian GNU/Linux 12")),
+                 QStringLiteral("Linux — Debian GNU/Linux 12"));
+        QCOMPARE(DeviceIdentity::deviceName(QStringLiteral(" studio "),
+                                            QStringLiteral("Debian GNU/Linux 12")),
+                 QStringLiteral("studio — Debian GNU/Linux 12"));
+        QCOMPARE(DeviceIdentity::systemName("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"
+                                            "NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\n"),
+                 QStringLiteral("Debian GNU/Linux 12"));
+        QCOMPARE(DeviceIdentity::systemName("NAME=Arch Linux\n"), QStringLiteral("Arch Linux"));
+        QCOMPARE(DeviceIdentity::systemName("ID=x\n"), QString());
+        QCOMPARE(DeviceIdentity::platform(QStringLiteral("x86_64")),
+                 QStringLiteral("linux-x86_64"));
+        QCOMPARE(DeviceIdentity::platform(QStringLiteral("arm64")), QStringLiteral("linux-arm64"));
+        // This machine names itself by its system, never as a Mac.
+        QVERIFY(!DeviceIdentity::currentDeviceName().contains(QStringLiteral("macOS")));
+        QVERIFY(DeviceIdentity::platform().startsWith(QStringLiteral("linux-")));
     }
 };
 

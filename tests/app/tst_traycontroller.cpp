@@ -3,6 +3,9 @@
 #include "app/TrayController.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
+#include "platform/SystemTrayBackend.h"
+
+#include <QSystemTrayIcon>
 
 #include <QStandardPaths>
 #include <QTest>
@@ -52,6 +55,15 @@ private slots:
         FakeTray tray;
         TrayController controller(*state, tray, {}, {});
         QCOMPARE(tray.icons, QStringList{"bolt.shield.fill"});
+        ModelPreview::apply(*state, QStringLiteral("connecting")); // live, as the poll moves
+        QCOMPARE(tray.icons, (QStringList{"bolt.shield.fill", "bolt.shield"}));
+    }
+
+    void everyClickButTheContextOneOpensTheWindow() {
+        for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                            QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown})
+            QVERIFY(!SystemTrayBackend::opensMenu(reason));
+        QVERIFY(SystemTrayBackend::opensMenu(QSystemTrayIcon::Context));
     }
 
     void clicksAndMenus() {

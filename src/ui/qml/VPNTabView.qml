@@ -58,7 +58,7 @@ Item {
             visible: tab.bannerShown
             Layout.fillWidth: true
             onHeightChanged: tab.approvalBannerHeight = height
-            onOpenSettings: Qt.openUrlExternally("x-apple.systempreferences:com.apple.LoginItems-Settings.extension")
+            onOpenSettings: tab.model.approveSystemExtension()
         }
 
         GlassCard {

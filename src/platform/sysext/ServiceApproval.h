@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/netext/TunnelServiceClient.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace veloxa {
+
+// What "approving the extension" means on Linux: the tunnel service must run and this user
+// must be allowed to use it. Starting it goes through polkit (the desktop's normal admin
+// prompt); membership of the veloxa group is the user's to ask for.
+class ServiceApproval {
+public:
+    enum class Step {
+        none,         // the service answers: nothing to approve
+        startService, // installed but not answering: enable and start it
+        joinGroup,    // it runs, but this user may not use it
+        install,      // no service is installed
+    };
+
+    static constexpr const char* unitName = "veloxa-tunnel.service";
+
+    static Step stepFor(TunnelServiceClient::Reachability reachability, bool unitInstalled);
+    static bool unitInstalled();
+    // Runs "pkexec systemctl enable --now veloxa-tunnel.service"; `done` gets the error
+    // text when it did not succeed (also when the user cancelled the prompt).
+    static void startService(std::function<void(std::optional<QString>)> done);
+    // The text that tells the user how to join the group.
+    static QString joinGroupAdvice();
+};
+
+} // namespace veloxa
