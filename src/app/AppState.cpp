@@ -7,6 +7,7 @@
 #include "platform/LibsecretItemStore.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
+#include "ui/ViewFormat.h"
 
 #include "api/ReplyAwaiter.h"
 #include <QNetworkAccessManager>
@@ -46,7 +47,19 @@ AppState::AppState(Dependencies dependencies, QObject* parent)
       m_session(m_deps.secureItems, QStringLiteral("app_singbox.session"), QStringLiteral("state"),
                 QStringLiteral("Veloxa — сессия входа")),
       m_platform(DeviceIdentity::platform()), m_deviceName(m_deps.deviceName),
-      m_network(new QNetworkAccessManager(this)) {
+      m_network(new QNetworkAccessManager(this)), m_deviceList(new DeviceListModel(true, this)),
+      m_replaceable(new DeviceListModel(false, this)) {
+    auto screen = [this] { emit accountScreenChanged(); };
+    QObject::connect(this, &AppState::isLoggedInChanged, this, screen);
+    QObject::connect(this, &AppState::pendingDeviceLimitChanged, this, screen);
+    QObject::connect(this, &AppState::pendingDeviceLimitChanged, this, [this] {
+        m_replaceable->setDevices(
+            m_pendingDeviceLimit ? m_pendingDeviceLimit->devices : QList<DeviceSummary>{}, {});
+    });
+    auto traffic = [this] { emit trafficTextChanged(); };
+    QObject::connect(this, &AppState::sessionRxBytesChanged, this, traffic);
+    QObject::connect(this, &AppState::sessionTxBytesChanged, this, traffic);
+    QObject::connect(this, &AppState::tunnelStatusChanged, this, traffic);
     if (const auto stored = m_session.load(); stored && stored->token && stored->email) {
         setEmail(*stored->email);
         setIsLoggedIn(true);
@@ -90,8 +103,24 @@ void AppState::setExpiresAt(std::optional<QDateTime> value) {
         emit expiresAtChanged();
 }
 void AppState::setDevices(QList<DeviceSummary> value) {
-    if (assign(m_devices, std::move(value)))
+    if (assign(m_devices, std::move(value))) {
+        m_deviceList->setDevices(m_devices, m_devices.isEmpty() ? QString() : currentDeviceUUID());
         emit devicesChanged();
+    }
+}
+
+AppState::AccountScreen AppState::accountScreen() const {
+    if (m_pendingDeviceLimit)
+        return AccountScreen::chooser;
+    return m_isLoggedIn ? AccountScreen::account : AccountScreen::signIn;
+}
+
+QString AppState::receivedText() const {
+    return ViewFormat::traffic(m_tunnelStatus == TunnelStatus::active, m_sessionRxBytes);
+}
+
+QString AppState::sentText() const {
+    return ViewFormat::traffic(m_tunnelStatus == TunnelStatus::active, m_sessionTxBytes);
 }
 void AppState::setPendingDeviceLimit(std::optional<DeviceLimitResult> value) {
     if (assign(m_pendingDeviceLimit, std::move(value)))

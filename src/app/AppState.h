@@ -5,8 +5,10 @@
 #include "tunnel/SingboxTunnelsManager.h"
 #include "tunnel/TunnelStatus.h"
 
+#include "DeviceListModel.h"
 #include <QDateTime>
 #include <QMap>
+
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -38,6 +40,16 @@ public:
     Q_ENUM(LoginStage)
     enum class Region { de, ru, De = de, Ru = ru };
     Q_ENUM(Region)
+    // Which screen the account tab shows.
+    enum class AccountScreen {
+        chooser,
+        account,
+        signIn,
+        Chooser = chooser,
+        Account = account,
+        SignIn = signIn
+    };
+    Q_ENUM(AccountScreen)
 
 private:
     // clang-format off
@@ -65,6 +77,13 @@ private:
     Q_PROPERTY(QVariant vpnErrorMessage READ vpnErrorMessageValue NOTIFY vpnErrorMessageChanged)
     Q_PROPERTY(bool systemExtensionNeedsApproval READ systemExtensionNeedsApproval NOTIFY systemExtensionNeedsApprovalChanged)
     Q_PROPERTY(bool canConnect READ canConnect NOTIFY canConnectChanged)
+    // What the views show, decided here rather than in QML.
+    Q_PROPERTY(bool subscriptionIsActive READ subscriptionIsActive NOTIFY canConnectChanged)
+    Q_PROPERTY(AccountScreen accountScreen READ accountScreen NOTIFY accountScreenChanged)
+    Q_PROPERTY(QString receivedText READ receivedText NOTIFY trafficTextChanged)
+    Q_PROPERTY(QString sentText READ sentText NOTIFY trafficTextChanged)
+    Q_PROPERTY(veloxa::DeviceListModel* deviceList READ deviceList CONSTANT)
+    Q_PROPERTY(veloxa::DeviceListModel* replaceableDevices READ replaceableDevices CONSTANT)
     // clang-format on
 
 public:
@@ -180,6 +199,14 @@ public:
     Q_INVOKABLE void refreshAccountFromStore();
     Q_INVOKABLE void revokeDeviceLater(const QString& deviceUUID);
     Q_INVOKABLE void replaceDeviceLater(const QString& deviceUUID);
+    bool subscriptionIsActive() const { return m_subscriptionStatus == QLatin1String("active"); }
+    AccountScreen accountScreen() const;
+    // Byte counts formatted here: they exceed what a QML number holds exactly.
+    QString receivedText() const;
+    QString sentText() const;
+    DeviceListModel* deviceList() const { return m_deviceList; }
+    DeviceListModel* replaceableDevices() const { return m_replaceable; }
+
     Q_INVOKABLE QString currentDeviceUUID() { return m_session.currentDeviceUUID(); }
     // The approval banner's button: the application delegate runs the platform's step.
     Q_INVOKABLE void approveSystemExtension() { emit systemExtensionApprovalRequested(); }
@@ -224,6 +251,8 @@ signals:
     void vpnErrorMessageChanged();
     void systemExtensionNeedsApprovalChanged();
     void systemExtensionApprovalRequested();
+    void accountScreenChanged();
+    void trafficTextChanged();
     void canConnectChanged();
 
 private:
@@ -281,6 +310,8 @@ private:
     QString m_deviceName;
     QNetworkAccessManager* m_network;
     bool m_publicIPInFlight = false;
+    DeviceListModel* m_deviceList;
+    DeviceListModel* m_replaceable;
     // Counts sessions (each start and end of one); an address is kept only for the session
     // it was asked for.
     quint64 m_ipSession = 0;

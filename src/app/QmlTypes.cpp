@@ -4,6 +4,7 @@
 #include "SignInForm.h"
 #include "localization/Localization.h"
 #include "tunnel/TunnelStatus.h"
+#include "ui/HaloImageProvider.h"
 #include "ui/SymbolImageProvider.h"
 #include "ui/ViewFormat.h"
 
@@ -43,6 +44,7 @@ void QmlTypes::prepareEngine(QQmlEngine& engine) {
     registerAll();
     engine.addImportPath(QLatin1String(viewsImportPath));
     engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+    engine.addImageProvider(QStringLiteral("halo"), new HaloImageProvider);
 }
 
 QObject* QmlTypes::findNamed(QObject* root, const QString& name) {

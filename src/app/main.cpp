@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "LogOutput.h"
 #include "SelfTest.h"
+#include "WidgetStyle.h"
 #include "api/UrlPolicy.h"
 #include "platform/Bundle.h"
 #include "platform/GraphicsBackend.h"
@@ -33,6 +34,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Veloxa"));
     QApplication::setOrganizationName(QStringLiteral("Veloxa"));
     QApplication::setDesktopFileName(QStringLiteral("veloxa"));
+    WidgetStyle::applyDark(app);
     if (app.arguments().contains(QStringLiteral("--self-test")))
         return SelfTest::run();
 

@@ -92,9 +92,20 @@ Bundle findMainBundle() {
 Bundle::Bundle(QVariantMap infoDictionary, QUrl bundleURL)
     : m_info(std::move(infoDictionary)), m_url(std::move(bundleURL)) {}
 
+namespace {
+std::optional<Bundle>& mainOverride() {
+    static std::optional<Bundle> bundle;
+    return bundle;
+}
+} // namespace
+
 const Bundle& Bundle::main() {
     static const Bundle bundle = findMainBundle();
-    return bundle;
+    return mainOverride() ? *mainOverride() : bundle;
+}
+
+void Bundle::setMain(const Bundle& bundle) {
+    mainOverride() = bundle;
 }
 
 std::optional<Bundle> Bundle::load(const QString& bundlePath) {

@@ -17,6 +17,8 @@ public:
     // The bundle that holds the running executable (…/Contents/MacOS/<exe>); an empty
     // bundle at the executable's folder when the process does not run from one.
     static const Bundle& main();
+    // Tools that draw the client outside its bundle (screenshots) read this one instead.
+    static void setMain(const Bundle& bundle);
     // Reads <bundlePath>/Contents/Info.plist; nothing when it is missing or unreadable.
     static std::optional<Bundle> load(const QString& bundlePath);
     // Parses an XML property list whose root is a dictionary.

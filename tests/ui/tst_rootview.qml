@@ -39,7 +39,7 @@ TestCase {
 
     function test_languageRelabelsTheTabs() {
         const root = makeRoot("signed-out")
-        const titleOf = key => findChild(root, "tab_" + key).children[0].children[1].text
+        const titleOf = key => findChild(root, "tab_" + key).accessibleName // what is read out and shown
         compare(titleOf("tabAccount"), "Account")
         Localization.languageCode = "de"
         compare(titleOf("tabAccount"), "Konto")
@@ -48,6 +48,22 @@ TestCase {
         Localization.languageCode = "ru"
         compare(titleOf("tabAbout"), "О приложении")
         Localization.languageCode = "en"
+    }
+
+    function test_nothingAnimatesWhileMinimised() {
+        const root = makeRoot("connecting")
+        const eyes = findChild(root, "eyes")
+        const power = findChild(root, "powerButton")
+        verify(root.animating && eyes.animating && power.animating)
+        root.Window.window.showMinimized()
+        tryVerify(() => !root.animating)
+        verify(!eyes.animating && !power.animating)
+        compare(power.pulse, 0)
+        const glow = eyes.glowPhase
+        wait(300)
+        compare(eyes.glowPhase, glow)
+        root.Window.window.showNormal()
+        tryVerify(() => root.animating && power.animating)
     }
 
     function test_vpnTabLinksToTheAccountTab() {

@@ -2,6 +2,7 @@ import QtQuick
 import QtTest
 import Veloxa.Core
 import Veloxa.UI
+import "recorder.js" as Recorder
 
 // The account tab: which screen shows, the sign-in form's rules, the account screen.
 Item {
@@ -16,20 +17,25 @@ TestCase {
 
     Component { id: tabComponent; UserTabView { width: 380; height: 520 } }
 
-    function makeTab(state) {
+    // `calls`, when given, records the operations the view runs on the model.
+    function makeTab(state, calls) {
         const model = fixture.model(state)
-        return createTemporaryObject(tabComponent, stage, { model: model, form: fixture.form(model) })
+        const tab = createTemporaryObject(tabComponent, stage, { model: model, form: fixture.form(model) })
+        if (calls) // set afterwards: initial properties would unwrap the proxy
+            tab.model = Recorder.recorder(model, calls)
+        return tab
     }
+    function operations(calls) { return calls.filter(c => c[0] !== "toString") }
 
     function test_screenChoice() {
-        compare(makeTab("email-step").screen, 2)
-        compare(makeTab("account-active").screen, 1)
+        compare(makeTab("email-step").model.accountScreen, AppState.SignIn)
+        compare(makeTab("account-active").model.accountScreen, AppState.Account)
         const chooser = makeTab("chooser")
-        compare(chooser.screen, 0)
+        compare(chooser.model.accountScreen, AppState.Chooser)
         compare(findChild(chooser, "limitTitle").text, "Device limit reached (5)")
         mouseClick(findChild(chooser, "chooserCancel"))
         compare(chooser.model.pendingDeviceLimit, null)
-        compare(chooser.screen, 2)
+        compare(chooser.model.accountScreen, AppState.SignIn)
     }
 
     function test_emailStep() {
@@ -73,6 +79,20 @@ TestCase {
         compare(tab.model.loginStage, AppState.Email)
         compare(tab.model.loginCode, "")
         compare(tab.model.authErrorMessage, null)
+        tryVerify(() => findChild(tab, "emailField").activeFocus) // back where the address is typed
+    }
+
+    function test_countdownEndsInResend() {
+        const tab = makeTab("code-step")
+        const resend = findChild(tab, "resendLink")
+        tab.model.otpCooldownEndsAt = new Date(Date.now() + 1500)
+        compare(resend.text, "Resend in 2s")
+        verify(!resend.enabled)
+        Localization.languageCode = "de" // relabels at once, not on the next tick
+        compare(resend.text, "Erneut in 2 s")
+        Localization.languageCode = "en"
+        tryCompare(resend, "text", "Resend code", 3000)
+        verify(resend.enabled)
     }
 
     function test_sixDigitsSubmitByThemselves() {
@@ -98,7 +118,7 @@ TestCase {
         const rows = [0, 1, 2].map(i => findChild(tab, "device_" + i))
         compare(findChild(tab, "device_3"), null)
         verify(rows[0].isThisDevice) // this device first though the service sent it last
-        compare(rows[1].device.deviceName, "Office iMac — macOS 14.5")
+        compare(rows[1].deviceName, "Office iMac — macOS 14.5")
 
         mouseClick(findChild(rows[0], "trashButton"))
         const confirm = findChild(tab, "deviceConfirm")
@@ -114,6 +134,34 @@ TestCase {
         Localization.languageCode = "de"
         compare(findChild(tab, "expiry").text, "02.11.2026")
         Localization.languageCode = "en"
+    }
+
+    // Each confirmation runs its operation on the model only from the destructive button.
+    function test_confirmations_data() {
+        return [{ tag: "device", open: "device_1/trashButton", dialog: "deviceConfirm",
+                  call: ["revokeDeviceLater", "A1B2C3D4-0000-4000-8000-000000000001"] },
+                { tag: "sign out", open: "signOutButton", dialog: "signOutConfirm", call: ["signOut"] }]
+    }
+    function test_confirmations(data) {
+        const calls = []
+        const tab = makeTab("account-active", calls)
+        const opener = data.open.split("/").reduce((item, name) => findChild(item, name), tab)
+        const dialog = findChild(tab, data.dialog)
+        for (const button of ["cancel", "destructive"]) {
+            calls.length = 0
+            mouseClick(opener)
+            tryVerify(() => dialog.opened)
+            mouseClick(findChild(dialog.footer, button))
+            tryVerify(() => !dialog.visible)
+            compare(operations(calls), button === "cancel" ? [] : [data.call])
+        }
+    }
+
+    function test_chooserReplace() {
+        const calls = []
+        const tab = makeTab("chooser", calls)
+        mouseClick(findChild(tab, "replace_B0000002-0000-4000-8000-000000000000"))
+        compare(operations(calls), [["replaceDeviceLater", "B0000002-0000-4000-8000-000000000000"]])
     }
 }
 }

@@ -2,6 +2,7 @@ import QtQuick
 import QtTest
 import Veloxa.Core
 import Veloxa.UI
+import "recorder.js" as Recorder
 
 // The VPN tab and its power button: what each control does in each state.
 Item {
@@ -97,6 +98,67 @@ TestCase {
         tab = makeTab("expired")
         verify(findChild(tab, "subscriptionNote").visible)
         compare(findChild(tab, "subscriptionNote").text, "Subscription expired — connection unavailable")
+    }
+
+    function test_powerButtonWhileActiveToggles() {
+        const calls = []
+        const tab = makeTab("connected")
+        tab.model = Recorder.recorder(tab.model, calls) // afterwards: initial properties would unwrap it
+        mouseClick(find(tab, "powerButton"))
+        compare(calls.filter(c => c[0] !== "toString"), [["toggleConnection"]]) // which disconnects an active tunnel
+    }
+
+    // The IP row reads as a dash unless the tunnel is active and the address known.
+    function test_ipRow_data() {
+        return [{ tag: "connected", ip: "203.0.113.10" }, { tag: "connecting", ip: "—" },
+                { tag: "signed-in", ip: "—" }, { tag: "error", ip: "—" }, { tag: "signed-out", ip: "—" }]
+    }
+    function test_ipRow(data) {
+        compare(find(makeTab(data.tag), "publicIP").value, data.ip)
+    }
+
+    // InOutQuad, as the pulse swings: the furthest it can be after `t` of a `period`.
+    function swing(t) { return t < 0.5 ? 2 * t * t : 1 - 2 * (1 - t) * (1 - t) }
+
+    function test_pulseSpeedsAndBusyRing() {
+        const started = Date.now()
+        const idle = find(makeTab("signed-in"), "powerButton")
+        verify(!findChild(idle, "pulseRing").visible)
+        // Idle: 2.4 s each way, so never ahead of that curve.
+        for (let i = 0; i < 5; ++i) {
+            wait(200)
+            const bound = swing(Math.min(1, (Date.now() - started) / 2400))
+            verify(idle.pulse <= bound + 0.02, idle.pulse + " > " + bound)
+        }
+        // Busy: 0.9 s each way, up and back well before an idle swing could; the ring grows
+        // from the disc to 100 points as it fades.
+        const busy = find(makeTab("connecting"), "powerButton")
+        const ring = findChild(busy, "pulseRing")
+        verify(ring.visible)
+        tryVerify(() => busy.pulse > 0.9, 1500)
+        verify(ring.width > 98 && ring.opacity < 0.1)
+        tryVerify(() => busy.pulse < 0.1, 1500)
+        verify(ring.width < 84)
+    }
+
+    Component { id: eyesComponent; VeloxaEyesBackground {} }
+
+    function test_eyesBlinkAndRestWhenHidden() {
+        const eyes = createTemporaryObject(eyesComponent, stage)
+        verify(eyes.nextBlinkDelay >= 3000 && eyes.nextBlinkDelay <= 6500, eyes.nextBlinkDelay)
+        let narrowest = 1
+        eyes.eyeScaleYChanged.connect(() => narrowest = Math.min(narrowest, eyes.eyeScaleY))
+        tryVerify(() => narrowest < 1, 7000)      // a blink starts within the interval…
+        tryCompare(eyes, "eyeScaleY", 1, 1000)     // …and the eyes open again
+        compare(narrowest, 0.05)                   // after closing to 5 %
+        tryVerify(() => eyes.glowPhase > 0.01, 3000)
+
+        eyes.animating = false
+        compare(eyes.eyeScaleY, 1)
+        const glow = eyes.glowPhase
+        wait(400)
+        compare(eyes.glowPhase, glow)
+        compare(eyes.eyeScaleY, 1)
     }
 
     function test_pulseRestartsOnlyAcrossTheBusyBoundary() {

@@ -7,9 +7,12 @@
 #include "app/QmlTypes.h"
 #include "app/SignInForm.h"
 #include "app/TrayController.h"
+#include "app/WidgetStyle.h"
 #include "localization/Localization.h"
+#include "platform/Bundle.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/SystemTrayBackend.h"
+#include <algorithm>
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -44,14 +47,21 @@ int saveTrayMenu(AppState& state, const QString& file) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    WidgetStyle::applyDark(app);
     QStandardPaths::setTestModeEnabled(true); // never touch the user's settings
     QCommandLineParser parser;
     parser.addOptions(
         {{"state", "Named model state: " + ModelPreview::names().join(", "), "name", "signed-out"},
          {"language", "Interface language.", "code", "en"},
-         {"open", "NAME or NAME:METHOD: call METHOD (default open) on that object first.", "name"},
+         {"open",
+          "NAME, NAME:METHOD or NAME:PROPERTY: call METHOD (default open) on that object, or open "
+          "the popup PROPERTY holds.",
+          "name"},
          {"tab", "Tab to show: vpn, user or about (default: the state's own).", "tab"},
          {"tray-menu", "Draw the tray item's menu instead of the window."},
+         {"bundle", "The application bundle to read the version from.", "path"},
+         {"focus", "Give the keyboard focus to the named item first.", "name"},
+         {"wait", "Milliseconds after showing before the grab (default 1200).", "ms", "1200"},
          {"out", "PNG file to write.", "file"}});
     parser.addHelpOption();
     parser.process(app);
@@ -60,6 +70,15 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     Localization::shared().setLanguageCode(parser.value("language"));
+    if (parser.isSet("bundle")) {
+        const auto bundle = Bundle::load(parser.value("bundle"));
+        if (!bundle) {
+            std::fprintf(stderr, "screenshot: no bundle at %s\n",
+                         qPrintable(parser.value("bundle")));
+            return 2;
+        }
+        Bundle::setMain(*bundle);
+    }
     AppState state(
         {std::make_shared<MemorySecureItemStore>(), QUrl(QStringLiteral("http://127.0.0.1:9")),
          QUrl(QStringLiteral("http://127.0.0.1:9/ip")), QStringLiteral("Studio — macOS 14.5")});
@@ -94,15 +113,31 @@ int main(int argc, char* argv[]) {
     if (parser.isSet("open")) {
         QTimer::singleShot(300, &view, [&] {
             const QString name = parser.value("open").section(u':', 0, 0);
-            const QString method = parser.value("open").section(u':', 1, 1);
+            QString method = parser.value("open").section(u':', 1, 1);
             QObject* object = QmlTypes::findNamed(view.rootObject(), name);
+            // A popup is no child item of its control: NAME:PROPERTY opens the popup it holds.
+            if (object && !method.isEmpty())
+                if (auto* held = object->property(qPrintable(method)).value<QObject*>()) {
+                    object = held;
+                    method.clear();
+                }
             if (!object ||
                 !QMetaObject::invokeMethod(object, method.isEmpty() ? "open" : qPrintable(method)))
                 std::fprintf(stderr, "screenshot: cannot call %s\n",
                              qPrintable(parser.value("open")));
         });
     }
-    QTimer::singleShot(1200, &view, [&] {
+    if (parser.isSet("focus")) {
+        QTimer::singleShot(400, &view, [&] {
+            auto* item = qobject_cast<QQuickItem*>(
+                QmlTypes::findNamed(view.rootObject(), parser.value("focus")));
+            if (item)
+                item->forceActiveFocus(Qt::TabFocusReason);
+            else
+                std::fprintf(stderr, "screenshot: no item %s\n", qPrintable(parser.value("focus")));
+        });
+    }
+    QTimer::singleShot(std::clamp(parser.value("wait").toInt(), 500, 10000), &view, [&] {
         const bool saved = view.grabWindow().save(parser.value("out"));
         QCoreApplication::exit(saved ? 0 : 1);
     });

@@ -44,6 +44,7 @@ CenteredScrollView {
                 textRole: "displayName"
                 valueRole: "code"
                 implicitContentWidthPolicy: ComboBox.WidestText
+                Accessible.name: languageLabel.text
                 // Follows the language however it changes (choosing here replaces a binding).
                 Component.onCompleted: currentIndex = indexOfValue(Localization.languageCode)
                 Connections {
@@ -53,18 +54,68 @@ CenteredScrollView {
                 onActivated: index => Localization.languageCode = valueAt(index)
                 contentItem: Text {
                     leftPadding: 10
-                    rightPadding: picker.indicator.width + 6
+                    rightPadding: picker.indicator.width + 10
                     text: picker.displayText
                     color: Theme.primary
                     font.pixelSize: Theme.bodySize
                     verticalAlignment: Text.AlignVCenter
                 }
+                indicator: Symbol {
+                    x: picker.width - width - 8
+                    anchors.verticalCenter: picker.verticalCenter
+                    name: "chevron.up.chevron.down"; color: Theme.secondary; size: 11
+                }
                 background: Rectangle {
                     implicitWidth: 120; implicitHeight: 26
                     radius: 6
                     color: picker.down ? Qt.rgba(1, 1, 1, 0.18) : Qt.rgba(1, 1, 1, 0.1)
-                    border.width: Theme.hairline
-                    border.color: Theme.materialStroke
+                    border.width: picker.activeFocus ? Theme.focusRingWidth : Theme.hairline
+                    border.color: picker.activeFocus ? Theme.focusRing : Theme.materialStroke
+                }
+                delegate: ItemDelegate {
+                    id: entry
+                    required property var modelData
+                    required property int index
+                    width: picker.popup.availableWidth
+                    height: 28
+                    highlighted: picker.highlightedIndex === index
+                    contentItem: Row {
+                        spacing: 6
+                        Symbol {
+                            anchors.verticalCenter: parent.verticalCenter
+                            name: "checkmark"; size: 10; color: Theme.primary
+                            opacity: picker.currentIndex === entry.index ? 1 : 0
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: entry.modelData.displayName
+                            color: Theme.primary
+                            font.pixelSize: Theme.bodySize
+                        }
+                    }
+                    background: Rectangle {
+                        radius: 5
+                        color: entry.highlighted ? Theme.accent : "transparent"
+                    }
+                }
+                popup: Popup {
+                    objectName: "languageList"
+                    y: picker.height + 4
+                    width: Math.max(picker.width, 150)
+                    padding: 5
+                    implicitHeight: contentItem.implicitHeight + 10
+                    contentItem: ListView {
+                        clip: true
+                        implicitHeight: contentHeight
+                        model: picker.popup.visible ? picker.delegateModel : null
+                        currentIndex: picker.highlightedIndex
+                    }
+                    background: Rectangle {
+                        radius: 8
+                        color: Theme.popupFill
+                        border.width: Theme.hairline
+                        border.color: Theme.materialStroke
+                    }
                 }
             }
         }
@@ -84,13 +135,16 @@ CenteredScrollView {
                         required property int index
                         width: links.width
                         Rectangle { visible: index > 0; x: 16; width: parent.width - 16; height: 1; color: Qt.rgba(1, 1, 1, 0.1) }
-                        Item {
+                        Pressable {
                             objectName: "link_" + modelData.key
                             width: parent.width
                             height: title.implicitHeight + 28
+                            ringRadius: 8
+                            accessibleName: title.text
+                            accessibleRole: Accessible.Link
+                            onActivated: Qt.openUrlExternally(modelData.url)
                             Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: Localization.strings[modelData.key]; color: Theme.primary; font.pixelSize: Theme.bodySize }
                             Symbol { anchors.right: parent.right; anchors.rightMargin: 16; anchors.verticalCenter: parent.verticalCenter; name: "arrow.up.right"; color: Theme.secondary; size: 11 }
-                            MouseArea { anchors.fill: parent; onClicked: Qt.openUrlExternally(modelData.url) }
                         }
                     }
                 }

@@ -7,13 +7,7 @@ import Veloxa.Core
 Item {
     id: view
     required property var model
-    readonly property bool active: model.subscriptionStatus === "active"
-    readonly property string thisDeviceUuid: model.currentDeviceUUID()
-    // This device first, the others in the service's order.
-    readonly property var orderedDevices: {
-        const all = model.devices
-        return all.filter(d => d.deviceUuid === thisDeviceUuid).concat(all.filter(d => d.deviceUuid !== thisDeviceUuid))
-    }
+    readonly property bool active: model.subscriptionIsActive
     property var revokeTarget: null
 
     GlassCard {
@@ -43,20 +37,29 @@ Item {
                 Text { text: Localization.strings.validUntil; color: Theme.secondary; font.pixelSize: Theme.bodySize }
                 Text { objectName: "expiry"; text: (Localization.language, ViewFormat.expiryDate(view.model.expiresAt)); color: Theme.primary; font.pixelSize: Theme.bodySize }
             }
-            Item { visible: !view.active; width: 1; height: 4 - lines.spacing }
-            Rectangle {
-                objectName: "activateButton"
+            // 4 points above the button: the button sits at the bottom of a taller slot.
+            Item {
                 visible: !view.active
-                width: parent.width; height: activate.implicitHeight + 20
-                radius: 10
-                color: Theme.accent
-                Text { id: activate; anchors.centerIn: parent; text: Localization.strings.activateSubscription; color: "white"; font.pixelSize: 13; font.weight: Font.DemiBold }
-                MouseArea { anchors.fill: parent; onClicked: Qt.openUrlExternally(ViewFormat.pricingURL(view.model.email)) }
+                width: parent.width
+                height: activateButton.height + 4 - lines.spacing
+                Pressable {
+                    id: activateButton
+                    objectName: "activateButton"
+                    anchors.bottom: parent.bottom
+                    width: parent.width; height: activate.implicitHeight + 20
+                    ringRadius: 10
+                    accessibleName: activate.text
+                    accessibleRole: Accessible.Link
+                    onActivated: Qt.openUrlExternally(ViewFormat.pricingURL(view.model.email))
+                    Rectangle { anchors.fill: parent; radius: 10; color: Theme.accent; opacity: activateButton.pressed ? 0.8 : 1 }
+                    Text { id: activate; anchors.centerIn: parent; text: Localization.strings.activateSubscription; color: "white"; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
+                }
             }
         }
     }
 
     CenteredScrollView {
+        objectName: "deviceScroll"
         anchors.top: card.bottom
         anchors.topMargin: 12
         anchors.bottom: parent.bottom
@@ -72,15 +75,16 @@ Item {
                 color: Theme.primary; font.pixelSize: Theme.subheadlineSize; font.weight: Font.Medium
             }
             Repeater {
-                model: view.orderedDevices
+                model: view.model.deviceList
                 DeviceRow {
-                    required property var modelData
                     required property int index
                     objectName: "device_" + index
                     width: parent.width
-                    device: modelData
-                    isThisDevice: modelData.deviceUuid === view.thisDeviceUuid
-                    onTrash: { view.revokeTarget = { device: modelData, isThisDevice: isThisDevice }; deviceConfirm.open() }
+                    action: "trash"
+                    onTrash: {
+                        view.revokeTarget = { deviceUuid: deviceUuid, deviceName: deviceName, isThisDevice: isThisDevice }
+                        deviceConfirm.open()
+                    }
                 }
             }
             Text {
@@ -90,15 +94,22 @@ Item {
                 text: view.model.authErrorMessage !== null ? view.model.authErrorMessage : ""
                 color: Theme.red; font.pixelSize: Theme.captionSize; wrapMode: Text.WordWrap
             }
-            Item { width: 1; height: 8 - parent.spacing }
-            Rectangle {
-                objectName: "signOutButton"
-                anchors.horizontalCenter: parent.horizontalCenter
-                width: signOutText.implicitWidth + 40; height: signOutText.implicitHeight + 14
-                radius: height / 2
-                color: Qt.rgba(1, 0.27, 0.23, 0.16)
-                Text { id: signOutText; anchors.centerIn: parent; text: Localization.strings.signOutButton; color: Theme.red; font.pixelSize: 13; font.weight: Font.DemiBold }
-                MouseArea { anchors.fill: parent; onClicked: signOutConfirm.open() }
+            // 8 points above Sign out.
+            Item {
+                width: parent.width
+                height: signOutButton.height + 8 - parent.spacing
+                Pressable {
+                    id: signOutButton
+                    objectName: "signOutButton"
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    anchors.bottom: parent.bottom
+                    width: signOutText.implicitWidth + 40; height: signOutText.implicitHeight + 14
+                    ringRadius: height / 2
+                    accessibleName: signOutText.text
+                    onActivated: signOutConfirm.open()
+                    Rectangle { anchors.fill: parent; radius: height / 2; color: Theme.redFill; opacity: signOutButton.pressed ? 0.7 : 1 }
+                    Text { id: signOutText; anchors.centerIn: parent; text: Localization.strings.signOutButton; color: Theme.red; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
+                }
             }
         }
     }
@@ -108,9 +119,9 @@ Item {
         objectName: "deviceConfirm"
         question: view.revokeTarget === null ? ""
                 : view.revokeTarget.isThisDevice ? Localization.strings.signOutThisDeviceConfirm
-                : (Localization.language, Localization.signOutDeviceConfirm(view.revokeTarget.device.deviceName))
+                : (Localization.language, Localization.signOutDeviceConfirm(view.revokeTarget.deviceName))
         destructiveText: Localization.strings.signOutDeviceButton
-        onConfirmed: if (view.revokeTarget !== null) view.model.revokeDeviceLater(view.revokeTarget.device.deviceUuid)
+        onConfirmed: if (view.revokeTarget !== null) view.model.revokeDeviceLater(view.revokeTarget.deviceUuid)
         onClosed: view.revokeTarget = null
     }
     ConfirmDialog {

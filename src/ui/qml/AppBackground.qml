@@ -5,6 +5,11 @@ Item {
     id: background
     property bool animating: true
 
+    // Drawn once into a layer: the animations above it then only copy it back.
+    Item {
+        anchors.fill: parent
+        layer.enabled: true
+        clip: true
     Rectangle {
         // A diagonal gradient: a vertical one, rotated and scaled to cover the window.
         anchors.centerIn: parent
@@ -17,9 +22,11 @@ Item {
             GradientStop { position: 1.0; color: Qt.rgba(0.051, 0.047, 0.102, 1) }
         }
     }
+    }
     clip: true
 
     VeloxaEyesBackground {
+        objectName: "eyes"
         anchors.centerIn: parent
         anchors.verticalCenterOffset: -60
         animating: background.animating

@@ -25,6 +25,7 @@ GlassCard {
             }
         }
         LinkButtonStyle {
+            objectName: "openSettings"
             anchors.horizontalCenter: parent.horizontalCenter
             text: Localization.strings.openSettings
             font.pixelSize: Theme.captionSize

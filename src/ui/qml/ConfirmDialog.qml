@@ -3,7 +3,9 @@ import QtQuick.Controls.Basic
 import QtQuick.Controls as T
 import Veloxa.Core
 
-// A modal question with a title only, a cancel button and a destructive button.
+// A modal question with a title only, a cancel button and a destructive button. Cancel
+// is the default: Return on it (where the focus starts) and Escape both close without
+// doing anything; Tab reaches the destructive button.
 Dialog {
     id: dialog
     property string question
@@ -15,9 +17,12 @@ Dialog {
     width: 300
     padding: 18
     closePolicy: Popup.CloseOnEscape
-    background: Rectangle { radius: 12; color: "#2c2c34"; border.width: Theme.hairline; border.color: Theme.materialStroke }
+    onOpened: cancelButton.forceActiveFocus()
+    background: Rectangle { radius: Theme.popupRadius; color: Theme.popupFill; border.width: Theme.hairline; border.color: Theme.materialStroke }
     contentItem: Text {
         objectName: "question"
+        Accessible.role: Accessible.Dialog
+        Accessible.name: dialog.question
         width: dialog.availableWidth
         text: dialog.question
         color: Theme.primary
@@ -31,19 +36,25 @@ Dialog {
         padding: 14
         topPadding: 0
         layoutDirection: Qt.RightToLeft
-        Button {
+        Pressable {
+            id: destructiveButton
             objectName: "destructive"
-            text: dialog.destructiveText
-            onClicked: { dialog.close(); dialog.confirmed() }
-            contentItem: Text { text: parent.text; color: Theme.red; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold; horizontalAlignment: Text.AlignHCenter }
-            background: Rectangle { radius: 6; color: Qt.rgba(1, 0.27, 0.23, 0.16); implicitWidth: 110; implicitHeight: 28 }
+            width: 110; height: 28
+            accessibleName: dialog.destructiveText
+            // Confirmed first: closing resets what the question was about.
+            onActivated: { dialog.confirmed(); dialog.close() }
+            Rectangle { anchors.fill: parent; radius: 6; color: Theme.redFill; opacity: destructiveButton.pressed ? 0.7 : 1 }
+            Text { anchors.centerIn: parent; text: dialog.destructiveText; color: Theme.red; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
         }
-        Button {
+        Pressable {
+            id: cancelButton
             objectName: "cancel"
-            text: Localization.strings.cancelButton
-            onClicked: dialog.close()
-            contentItem: Text { text: parent.text; color: Theme.primary; font.pixelSize: Theme.bodySize; horizontalAlignment: Text.AlignHCenter }
-            background: Rectangle { radius: 6; color: Qt.rgba(1, 1, 1, 0.1); implicitWidth: 110; implicitHeight: 28 }
+            width: 110; height: 28
+            accessibleName: Localization.strings.cancelButton
+            onActivated: dialog.close()
+            // The default button: outlined in the accent colour.
+            Rectangle { anchors.fill: parent; radius: 6; color: Qt.rgba(1, 1, 1, cancelButton.pressed ? 0.18 : 0.1); border.width: 1; border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.6) }
+            Text { anchors.centerIn: parent; text: Localization.strings.cancelButton; color: Theme.primary; font.pixelSize: Theme.bodySize }
         }
     }
 }

@@ -1,14 +1,20 @@
 import QtQuick
 import Veloxa.Core
 
-// One device of the account: this-device tag, name, platform, and the trash button.
+// One device: the this-device tag, name and platform, and a trailing action (the trash
+// button on the account screen, Replace in the device-limit chooser).
 Rectangle {
     id: row
-    required property var device
-    property bool isThisDevice: false
+    required property string deviceUuid
+    required property string deviceName
+    required property string platform
+    required property bool isThisDevice
+    // "trash" or "replace"
+    property string action: "trash"
     signal trash()
+    signal replace()
 
-    implicitHeight: info.implicitHeight + 24
+    implicitHeight: Math.max(info.implicitHeight, 29) + 24
     radius: Theme.rowRadius
     color: Theme.materialFill
     border.width: Theme.hairline
@@ -18,27 +24,58 @@ Rectangle {
         id: info
         x: 12
         anchors.verticalCenter: parent.verticalCenter
-        width: parent.width - 24 - 40
+        width: parent.width - 24 - trailing.width - 8
         spacing: 4
         Rectangle {
             objectName: "thisDeviceTag"
             visible: row.isThisDevice
             width: tag.implicitWidth + 12; height: tag.implicitHeight + 4
             radius: height / 2
-            color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.15)
+            color: Theme.accentFill
             Text { id: tag; anchors.centerIn: parent; text: Localization.strings.thisDevice; color: Theme.accent; font.pixelSize: 10 }
         }
-        Text { width: parent.width; text: row.device.deviceName; color: Theme.primary; font.pixelSize: Theme.bodySize; font.weight: Font.Medium; elide: Text.ElideRight }
-        Text { width: parent.width; text: Localization.platformLabel(ViewFormat.capitalized(row.device.platform)); color: Theme.secondary; font.pixelSize: Theme.captionSize; elide: Text.ElideRight }
+        Text { width: parent.width; text: row.deviceName; color: Theme.primary; font.pixelSize: Theme.bodySize; font.weight: Font.Medium; elide: Text.ElideRight }
+        Text {
+            width: parent.width
+            text: (Localization.language, Localization.platformLabel(ViewFormat.capitalized(row.platform)))
+            color: Theme.secondary; font.pixelSize: Theme.captionSize; elide: Text.ElideRight
+        }
     }
-    Rectangle {
-        objectName: "trashButton"
+    Item {
+        id: trailing
         anchors.right: parent.right
         anchors.rightMargin: 12
         anchors.verticalCenter: parent.verticalCenter
-        width: 13 + 16; height: width; radius: width / 2
-        color: Qt.rgba(1, 0.27, 0.23, 0.15)
-        Symbol { anchors.centerIn: parent; name: "trash"; color: Theme.red; size: 13 }
-        MouseArea { anchors.fill: parent; onClicked: row.trash() }
+        width: row.action === "trash" ? trashButton.width : replaceButton.width
+        height: row.action === "trash" ? trashButton.height : replaceButton.height
+        Pressable {
+            id: trashButton
+            objectName: "trashButton"
+            visible: row.action === "trash"
+            enabled: visible
+            width: 29; height: 29
+            ringRadius: 14.5
+            accessibleName: Localization.strings.signOutDeviceButton + " " + row.deviceName
+            onActivated: row.trash()
+            Rectangle { anchors.fill: parent; radius: width / 2; color: Theme.redFill }
+            Symbol { anchors.centerIn: parent; name: "trash"; color: Theme.red; size: 13 }
+        }
+        Pressable {
+            id: replaceButton
+            objectName: "replace_" + row.deviceUuid
+            visible: row.action === "replace"
+            enabled: visible
+            width: Math.max(80, replaceText.implicitWidth + 20); height: 24
+            accessibleName: replaceText.text
+            onActivated: row.replace()
+            Rectangle {
+                anchors.fill: parent
+                radius: 6
+                color: replaceButton.pressed ? Qt.rgba(1, 1, 1, 0.2) : Qt.rgba(1, 1, 1, 0.12)
+                border.width: Theme.hairline
+                border.color: Theme.materialStroke
+            }
+            Text { id: replaceText; anchors.centerIn: parent; text: Localization.strings.replaceButton; color: Theme.primary; font.pixelSize: Theme.bodySize }
+        }
     }
 }

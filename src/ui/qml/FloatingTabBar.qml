@@ -13,18 +13,18 @@ Item {
     height: 62
     readonly property real buttonWidth: (width - 16) / 3
 
-    // shadow: black 25 %, 4 points down, softened
-    Rectangle {
-        anchors.fill: parent
-        anchors.topMargin: 4; anchors.bottomMargin: -4
-        radius: height / 2
-        color: Qt.rgba(0, 0, 0, 0.25)
-        opacity: 0.6
+    // Shadow: black 25 %, radius 12, 4 points down; blurred once, then only drawn.
+    Image {
+        x: -12; y: 4 - 12
+        source: "image://halo/capsule?color=" + encodeURIComponent("#000000") + "&blur=12"
+        sourceSize: Qt.size(bar.width, bar.height)
+        opacity: 0.25
+        cache: true
     }
     Rectangle {
         anchors.fill: parent
         radius: height / 2
-        color: Qt.rgba(0.16, 0.16, 0.22, 0.92)
+        color: Qt.rgba(0.16, 0.16, 0.22, 0.94)
         border.width: Theme.hairline
         border.color: Theme.materialStroke
     }
@@ -50,11 +50,16 @@ Item {
             model: [{ tab: AppState.Vpn, icon: "bolt.shield.fill", key: "tabVPN" },
                     { tab: AppState.User, icon: "person.crop.circle.fill", key: "tabAccount" },
                     { tab: AppState.About, icon: "info.circle.fill", key: "tabAbout" }]
-            Item {
+            Pressable {
                 required property var modelData
                 objectName: "tab_" + modelData.key
                 width: bar.buttonWidth
                 height: 46
+                ringRadius: 23
+                accessibleName: Localization.strings[modelData.key]
+                accessibleRole: Accessible.PageTab
+                checked: bar.selected === modelData.tab
+                onActivated: bar.chosen(modelData.tab)
                 readonly property color tint: bar.selected === modelData.tab ? Theme.accent : Theme.secondary
                 Column {
                     anchors.centerIn: parent
@@ -68,14 +73,10 @@ Item {
                         font.pixelSize: 9
                         font.weight: Font.Medium
                         fontSizeMode: Text.HorizontalFit
-                        minimumPointSize: 7
+                        minimumPixelSize: 7 // 75 % before it truncates
                         elide: Text.ElideRight
                         horizontalAlignment: Text.AlignHCenter
                     }
-                }
-                MouseArea {
-                    anchors.fill: parent
-                    onClicked: bar.chosen(modelData.tab)
                 }
             }
         }

@@ -1,10 +1,10 @@
 import QtQuick
-import QtQuick.Shapes
 import Veloxa.Core
 
 // The round connect / disconnect control. Status shows only as colour and motion: a
 // breathing glow, a ring pulsing outward while busy, a glass disc with the power symbol.
-Item {
+// The static layers are drawn once; the animations only fade, scale and stroke.
+Pressable {
     id: button
     property int status: TunnelStatus.Inactive
     property bool disabled: false
@@ -16,133 +16,103 @@ Item {
     readonly property color statusColor: status === TunnelStatus.Active ? Qt.rgba(0.2, 0.85, 0.55, 1)
                                         : busy ? Qt.rgba(0.98, 0.74, 0.22, 1) : Theme.accent
     // 0 … 1, swinging with an ease-in-out: 0.9 s while busy, 2.4 s otherwise.
-    property real pulse: 0
-    readonly property bool pressed: mouse.pressed && !disabled
+    readonly property real pulse: swing.value
 
+    enabled: !disabled
+    accessibleName: status === TunnelStatus.Active ? Localization.strings.menuDisconnect
+                                                   : Localization.strings.menuConnect
+    showRing: false // the disc carries its own ring
     implicitWidth: 108
     implicitHeight: 108
     opacity: disabled ? 0.5 : 1
+    onActivated: button.action()
 
-    function restartPulse() {
-        pulseAnimation.stop()
-        pulse = 0
-        if (animating)
-            pulseAnimation.start()
-    }
-    onBusyChanged: restartPulse()
-    onAnimatingChanged: restartPulse()
-    Component.onCompleted: restartPulse()
-
-    SequentialAnimation {
-        id: pulseAnimation
-        loops: Animation.Infinite
-        NumberAnimation { target: button; property: "pulse"; from: 0; to: 1; duration: button.busy ? 900 : 2400; easing.type: Easing.InOutQuad }
-        NumberAnimation { target: button; property: "pulse"; from: 1; to: 0; duration: button.busy ? 900 : 2400; easing.type: Easing.InOutQuad }
+    // Starts over from 0 when the button turns busy or idle.
+    onBusyChanged: swing.rewind()
+    Swing {
+        id: swing
+        running: button.animating
+        period: button.busy ? 900 : 2400
     }
 
     Item {
         id: stack
         width: 108; height: 108
         anchors.centerIn: parent
+        // Pressing: 94 % with a spring of response 0.25 s and damping 0.6.
         scale: button.pressed ? 0.94 : 1
-        Behavior on scale { SpringAnimation { spring: 6; damping: 0.45; epsilon: 0.001 } }
+        Behavior on scale { NumberAnimation { duration: Theme.pressDuration; easing.type: Easing.BezierSpline; easing.bezierCurve: Theme.pressCurve } }
 
         // 1. glow: a disc of the status colour blurred by 22
-        RadialGlow {
-            anchors.centerIn: parent
-            diameter: 108; blur: 22
+        Halo {
+            shape: "disc"; shapeSize: Qt.size(108, 108); blur: 22
             color: button.statusColor
             opacity: 0.24 + 0.24 * button.pulse
         }
         // 2. pulse ring while busy: 82 → 100 points, fading out
         Rectangle {
+            objectName: "pulseRing"
             visible: button.busy
             anchors.centerIn: parent
             width: 82 + 18 * button.pulse; height: width; radius: width / 2
             color: "transparent"
+            antialiasing: true
             border.width: 2.5
             border.color: Qt.rgba(button.statusColor.r, button.statusColor.g, button.statusColor.b, 0.55)
             opacity: 0.85 * (1 - button.pulse)
         }
-        // 3. disc: shadow in the status colour, material, tint, hairline
-        RadialGlow {
-            anchors.centerIn: parent
-            anchors.verticalCenterOffset: 6
-            diameter: 84; blur: 12
-            color: Qt.rgba(button.statusColor.r, button.statusColor.g, button.statusColor.b, 0.4)
+        // 3. disc: shadow in the status colour (40 %, radius 12, 6 down), material, tint,
+        //    hairline
+        Halo {
+            shape: "disc"; shapeSize: Qt.size(84, 84); blur: 12
+            offset: Qt.point(0, 6)
+            color: button.statusColor
+            opacity: 0.4
         }
         Rectangle {
+            id: disc
+            objectName: "disc"
             anchors.centerIn: parent
             width: 84; height: 84; radius: 42
+            antialiasing: true
             color: Qt.rgba(0.2, 0.2, 0.26, 0.85)
             Rectangle {
                 anchors.fill: parent; radius: 42
-                color: Qt.rgba(button.statusColor.r, button.statusColor.g, button.statusColor.b, 0.32 * 0.3 + 0.12)
+                antialiasing: true
+                // the status tint at 32 %, drawn at a further 30 % over the material
+                color: Qt.rgba(button.statusColor.r, button.statusColor.g, button.statusColor.b, 0.32 * 0.3)
                 border.width: Theme.hairline
                 border.color: Theme.materialStroke
             }
         }
-        // 4. highlight: white 50 % → 0 % from the unit point (0.3, 0.25), radius 44
-        Shape {
+        // 4–6. highlight, gloss arc and rim: never change, so painted once, anti-aliased
+        Image {
             anchors.centerIn: parent
             width: 84; height: 84
-            ShapePath {
-                strokeWidth: -1
-                fillGradient: RadialGradient {
-                    centerX: 84 * 0.3; centerY: 84 * 0.25; centerRadius: 44
-                    focalX: centerX; focalY: centerY; focalRadius: 1
-                    GradientStop { position: 0; color: Qt.rgba(1, 1, 1, 0.5) }
-                    GradientStop { position: 1; color: Qt.rgba(1, 1, 1, 0) }
-                }
-                PathAngleArc { centerX: 42; centerY: 42; radiusX: 42; radiusY: 42; startAngle: 0; sweepAngle: 360 }
-            }
+            sourceSize: Qt.size(84, 84)
+            source: "image://halo/glass"
+            cache: true
         }
-        // 5. gloss arc: 0.56 … 0.88 of a 76-point circle, turned by −18°
-        Shape {
-            anchors.centerIn: parent
-            width: 76; height: 76
-            ShapePath {
-                strokeColor: Qt.rgba(1, 1, 1, 0.85)
-                strokeWidth: 2.5
-                capStyle: ShapePath.RoundCap
-                fillColor: "transparent"
-                PathAngleArc { centerX: 38; centerY: 38; radiusX: 38; radiusY: 38; startAngle: 0.56 * 360 - 18; sweepAngle: 0.32 * 360 }
-            }
-        }
-        // 6. rim: a 1-point ring, white 50 % at the top to 6 % at the bottom
-        Shape {
-            anchors.centerIn: parent
-            width: 84; height: 84
-            ShapePath {
-                strokeWidth: -1
-                fillRule: ShapePath.OddEvenFill
-                fillGradient: LinearGradient {
-                    x1: 0; y1: 0; x2: 0; y2: 84
-                    GradientStop { position: 0; color: Qt.rgba(1, 1, 1, 0.5) }
-                    GradientStop { position: 1; color: Qt.rgba(1, 1, 1, 0.06) }
-                }
-                PathAngleArc { centerX: 42; centerY: 42; radiusX: 42; radiusY: 42; startAngle: 0; sweepAngle: 360 }
-                PathMove { x: 83; y: 42 }
-                PathAngleArc { centerX: 42; centerY: 42; radiusX: 41; radiusY: 41; startAngle: 0; sweepAngle: 360 }
-            }
-        }
-        // 7. the power symbol with a soft dark shadow
-        Symbol {
-            anchors.centerIn: parent
-            anchors.verticalCenterOffset: 1
-            name: "power"; size: 22; color: Qt.rgba(0, 0, 0, 0.3)
+        // 7. the power symbol with its shadow: black 30 %, radius 3, 1 point down
+        Halo {
+            shape: "symbol/power"; shapeSize: Qt.size(22, 22); blur: 3
+            offset: Qt.point(0, 1)
+            color: "black"
+            opacity: 0.3
         }
         Symbol {
             anchors.centerIn: parent
             name: "power"; size: 22; color: "white"
         }
-    }
-
-    MouseArea {
-        id: mouse
-        anchors.centerIn: parent
-        width: 108; height: 108
-        enabled: !button.disabled
-        onClicked: button.action()
+        // keyboard focus: a ring just outside the disc
+        Rectangle {
+            anchors.centerIn: parent
+            width: 92; height: 92; radius: 46
+            color: "transparent"
+            antialiasing: true
+            border.width: Theme.focusRingWidth
+            border.color: Theme.focusRing
+            visible: button.activeFocus
+        }
     }
 }

@@ -1,15 +1,21 @@
 import QtQuick
 
 // The bordered-prominent button of the forms: accent fill, full width.
-Rectangle {
+Pressable {
     id: button
     property string text
     property bool buttonEnabled: true
     signal clicked()
+    enabled: buttonEnabled
+    accessibleName: text
     implicitHeight: 28
-    radius: 6
-    color: Theme.accent
-    opacity: buttonEnabled ? (area.pressed ? 0.8 : 1) : 0.4
+    opacity: buttonEnabled ? (pressed ? 0.8 : 1) : 0.4
+    onActivated: button.clicked()
+    Rectangle {
+        anchors.fill: parent
+        radius: 6
+        color: Theme.accent
+    }
     Text {
         anchors.centerIn: parent
         width: parent.width - 12
@@ -19,11 +25,5 @@ Rectangle {
         font.weight: Font.Medium
         horizontalAlignment: Text.AlignHCenter
         elide: Text.ElideRight
-    }
-    MouseArea {
-        id: area
-        anchors.fill: parent
-        enabled: button.buttonEnabled
-        onClicked: button.clicked()
     }
 }

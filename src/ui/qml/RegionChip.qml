@@ -1,7 +1,7 @@
 import QtQuick
 
 // A region to connect to: flag and name, a selection ring in the corner.
-Item {
+Pressable {
     id: chip
     property string flag
     property string title
@@ -9,13 +9,19 @@ Item {
     property bool chipEnabled: true
     signal clicked()
 
+    enabled: chipEnabled
+    accessibleName: title
+    accessibleRole: Accessible.RadioButton
+    checked: selected
+    ringRadius: Theme.rowRadius
     implicitHeight: column.implicitHeight + 24
     opacity: chipEnabled ? 1 : 0.55
+    onActivated: chip.clicked()
 
     Rectangle {
         anchors.fill: parent
         radius: Theme.rowRadius
-        color: chip.selected ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.16) : Qt.rgba(1, 1, 1, 0.03)
+        color: chip.selected ? Theme.accentFill : Qt.rgba(1, 1, 1, 0.03)
         border.width: 1
         border.color: chip.selected ? Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.55) : Qt.rgba(1, 1, 1, 0.06)
     }
@@ -55,10 +61,5 @@ Item {
             width: 10; height: 10; radius: 5
             color: Theme.accent
         }
-    }
-    MouseArea {
-        anchors.fill: parent
-        enabled: chip.chipEnabled
-        onClicked: chip.clicked()
     }
 }

@@ -19,10 +19,12 @@ Column {
 
     spacing: 16
 
-    // The countdown label is recomputed every second while it runs and is on screen.
+    // The countdown label is recomputed every second while it runs and is on screen, and
+    // at once when the window shows again.
     Timer {
         interval: 1000; repeat: true
         running: view.animating && view.model.otpCooldownEndsAt !== null && view.cooldown > 0
+        triggeredOnStart: true
         onTriggered: view.now = new Date()
     }
     Connections {
@@ -41,7 +43,7 @@ Column {
 
     function sendLabel(resendWord) {
         if (model.loginIsLoading) return Localization.strings.sending
-        if (cooldown > 0) return Localization.resendIn(cooldown)
+        if (cooldown > 0) return (Localization.language, Localization.resendIn(cooldown))
         return resendWord
     }
 
@@ -79,47 +81,78 @@ Column {
             spacing: 16
 
             // e-mail step
-            TextField {
+            VeloxaTextField {
                 id: emailField
                 objectName: "emailField"
                 visible: !view.codeStep
                 width: parent.width
                 text: view.model.loginEmail
                 placeholderText: "name@example.com"
-                placeholderTextColor: Theme.secondary
-                color: Theme.primary
-                font.pixelSize: Theme.bodySize
                 inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoPredictiveText
-                background: Rectangle { radius: 5; color: Qt.rgba(1, 1, 1, 0.07); border.width: 1; border.color: emailField.activeFocus ? Theme.accent : Qt.rgba(1, 1, 1, 0.18) }
                 onTextEdited: view.form.editEmail(text)
                 onAccepted: view.form.sendCodeLater()
-                Component.onCompleted: if (!view.codeStep) forceActiveFocus()
             }
             Row {
                 visible: !view.codeStep
                 width: parent.width
                 spacing: 8
-                Rectangle {
+                Pressable {
                     objectName: "consentBox"
-                    width: 15; height: 15; radius: 4
-                    color: view.consentAgreed ? Theme.accent : "transparent"
-                    border.width: 1.5
-                    border.color: view.consentAgreed ? Theme.accent : Qt.rgba(Theme.secondary.r, Theme.secondary.g, Theme.secondary.b, 0.5)
+                    width: 15; height: 15
+                    ringRadius: 4
+                    accessibleRole: Accessible.CheckBox
+                    accessibleName: consentText.plainText
+                    checked: view.consentAgreed
+                    onActivated: view.consentAgreed = !view.consentAgreed
+                    Rectangle {
+                        anchors.fill: parent
+                        radius: 4
+                        color: view.consentAgreed ? Theme.accent : "transparent"
+                        border.width: 1.5
+                        border.color: view.consentAgreed ? Theme.accent : Qt.rgba(Theme.secondary.r, Theme.secondary.g, Theme.secondary.b, 0.5)
+                    }
                     Symbol { anchors.centerIn: parent; visible: view.consentAgreed; name: "checkmark"; color: "white"; size: 9 }
-                    MouseArea { anchors.fill: parent; onClicked: view.consentAgreed = !view.consentAgreed }
                 }
-                Text {
+                Column {
                     width: parent.width - 23
-                    textFormat: Text.StyledText
-                    wrapMode: Text.WordWrap
-                    color: Theme.secondary
-                    font.pixelSize: Theme.captionSize
-                    linkColor: Theme.accent
-                    text: Localization.strings.consentPrefix
-                          + "<a href=\"" + view.termsURL + "\">" + Localization.strings.termsOfUseInSentence + "</a>"
-                          + Localization.strings.consentAnd
-                          + "<a href=\"" + view.privacyURL + "\">" + Localization.strings.privacyPolicyInSentence + "</a>"
-                    onLinkActivated: link => Qt.openUrlExternally(link)
+                    Text {
+                        id: consentText
+                        objectName: "consentText"
+                        readonly property string plainText: Localization.strings.consentPrefix + Localization.strings.termsOfUseInSentence
+                                                            + Localization.strings.consentAnd + Localization.strings.privacyPolicyInSentence
+                        width: parent.width
+                        textFormat: Text.RichText
+                        wrapMode: Text.WordWrap
+                        color: Theme.secondary
+                        font.pixelSize: Theme.captionSize
+                        text: ViewFormat.consentText(Localization.strings.consentPrefix, Localization.strings.termsOfUseInSentence,
+                                                     view.termsURL, Localization.strings.consentAnd,
+                                                     Localization.strings.privacyPolicyInSentence, view.privacyURL, Theme.accent,
+                                                     termsLink.activeFocus ? 1 : privacyLink.activeFocus ? 2 : 0)
+                        onLinkActivated: link => Qt.openUrlExternally(link)
+                        HoverHandler { cursorShape: consentText.hoveredLink ? Qt.PointingHandCursor : Qt.ArrowCursor }
+                    }
+                    // The two links for the keyboard and screen readers; the one with the
+                    // focus is underlined in the sentence above.
+                    Row {
+                        spacing: 8
+                        LinkButtonStyle {
+                            id: termsLink
+                            objectName: "termsLink"
+                            width: 1; height: 1; opacity: 0; showRing: false
+                            text: ""; accessibleName: Localization.strings.termsOfUseInSentence
+                            accessibleRole: Accessible.Link
+                            onClicked: Qt.openUrlExternally(view.termsURL)
+                        }
+                        LinkButtonStyle {
+                            id: privacyLink
+                            objectName: "privacyLink"
+                            width: 1; height: 1; opacity: 0; showRing: false
+                            text: ""; accessibleName: Localization.strings.privacyPolicyInSentence
+                            accessibleRole: Accessible.Link
+                            onClicked: Qt.openUrlExternally(view.privacyURL)
+                        }
+                    }
                 }
             }
             PrimaryButton {

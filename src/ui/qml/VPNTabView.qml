@@ -3,8 +3,10 @@ import QtQuick.Layouts
 import Veloxa.Core
 
 // The VPN tab: approval banner, session figures, the power button with any connection
-// error under it, the region chips and the subscription note.
-Item {
+// error under it, the region chips and the subscription note. The column is centred in the
+// page; when it is taller than the room above the tab bar it scrolls, so nothing ever
+// stays hidden behind the bar.
+Flickable {
     id: tab
     required property var model
     property bool animating: true
@@ -17,17 +19,26 @@ Item {
     readonly property bool bannerShown: model.systemExtensionNeedsApproval
     // The gap at the bottom absorbs the banner's height down to 20 points.
     readonly property real bottomGap: bannerShown ? Math.max(20, 80 - (approvalBannerHeight + 16)) : 80
+    // What must stay free at the bottom for the floating tab bar (62 points, 18 above the
+    // window's edge) when the content scrolls.
+    readonly property real tabBarRoom: 80
+    readonly property bool overflows: column.implicitHeight + Math.max(0, tabBarRoom - bottomGap) > height
     property date now: new Date()
+
+    contentWidth: width
+    contentHeight: overflows ? column.implicitHeight + tabBarRoom - bottomGap : height
+    flickableDirection: Flickable.VerticalFlick
+    boundsBehavior: Flickable.StopAtBounds
+    interactive: overflows
+    clip: true
 
     function powerAction() {
         if (!model.isLoggedIn)
             goToAccountTab()
         else if (isTransitioning)
             return
-        else if (isActive)
-            model.disconnect()
         else
-            model.connect()
+            model.toggleConnection()
     }
     function chooseRegion(region) {
         if (!model.isLoggedIn)
@@ -47,14 +58,16 @@ Item {
 
     ColumnLayout {
         id: column
-        anchors.centerIn: parent
-        width: parent.width - 40
+        x: 20
+        y: tab.overflows ? 0 : (tab.height - implicitHeight) / 2
+        width: tab.width - 40
         spacing: 16
 
         Item { Layout.preferredHeight: 4 }
 
         ApprovalBanner {
             id: banner
+            objectName: "approvalBanner"
             visible: tab.bannerShown
             Layout.fillWidth: true
             onHeightChanged: tab.approvalBannerHeight = height
@@ -70,6 +83,7 @@ Item {
                 width: parent.width - 32
                 spacing: 10
                 SessionRow {
+                    objectName: "publicIP"
                     width: parent.width
                     label: Localization.strings.ipAddressTitle
                     value: tab.isActive ? ViewFormat.orDash(tab.model.publicIP) : ViewFormat.orDash(null)
@@ -94,7 +108,7 @@ Item {
                         Symbol { anchors.verticalCenter: parent.verticalCenter; name: "arrow.down"; color: Theme.blue; size: 12 }
                         Text {
                             objectName: "received"
-                            text: ViewFormat.traffic(tab.isActive, tab.model.sessionRxBytes)
+                            text: tab.model.receivedText
                             color: Theme.primary; font.pixelSize: Theme.bodySize; font.weight: Font.Medium
                         }
                     }
@@ -103,7 +117,7 @@ Item {
                         Symbol { anchors.verticalCenter: parent.verticalCenter; name: "arrow.up"; color: Theme.cyan; size: 12 }
                         Text {
                             objectName: "sent"
-                            text: ViewFormat.traffic(tab.isActive, tab.model.sessionTxBytes)
+                            text: tab.model.sentText
                             color: Theme.primary; font.pixelSize: Theme.bodySize; font.weight: Font.Medium
                         }
                     }
@@ -111,21 +125,28 @@ Item {
             }
         }
 
-        PowerButton {
-            id: power
-            objectName: "powerButton"
+        // The button with 6 points above and below; an error hangs 14 points under it and
+        // takes the room it needs, so even two lines never reach the region card.
+        Item {
             Layout.fillWidth: true
-            Layout.preferredHeight: 108 + 12
-            status: tab.model.tunnelStatus
-            disabled: tab.isTransitioning
-            animating: tab.animating
-            onAction: tab.powerAction()
-
+            Layout.preferredHeight: 108 + 12 + (vpnError.visible ? vpnError.height + 14 - 6 : 0)
+            PowerButton {
+                id: power
+                objectName: "powerButton"
+                x: (parent.width - width) / 2
+                y: 6
+                width: 108; height: 108
+                status: tab.model.tunnelStatus
+                disabled: tab.isTransitioning
+                animating: tab.animating
+                onAction: tab.powerAction()
+            }
             Text {
+                id: vpnError
                 objectName: "vpnError"
                 visible: tab.model.vpnErrorMessage !== null
                 text: tab.model.vpnErrorMessage !== null ? tab.model.vpnErrorMessage : ""
-                y: parent.height - 6 + 14 // 14 points below the button's bottom edge
+                y: power.y + power.height + 14
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -133,10 +154,13 @@ Item {
                 elide: Text.ElideRight
                 color: Theme.red
                 font.pixelSize: Theme.captionSize
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: text
             }
         }
 
         GlassCard {
+            objectName: "regionCard"
             Layout.fillWidth: true
             implicitHeight: chips.implicitHeight + 32
             RowLayout {

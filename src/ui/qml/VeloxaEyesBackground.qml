@@ -19,21 +19,24 @@ Item {
 
     readonly property color glowColor: Qt.rgba(0.2, 0.85, 0.75, 1)
 
+    // The glow: a halo in each eye's own shape, faint (radius 18, 28 %) to strong (radius
+    // 30, 50 %). Both halos are blurred once; breathing only cross-fades them.
     Repeater {
-        model: [0, 1]
-        RadialGlow {
-            x: modelData * (91 + 98) + 91 / 2 - width / 2
-            y: eyes.height / 2 - height / 2
-            // Drawn once at the strong glow's size; breathing scales and fades it, so the
-            // gradient is never rebuilt while it animates.
-            diameter: 80
-            blur: 30
-            color: eyes.glowColor
-            opacity: 0.28 + 0.22 * eyes.glowPhase
-            transform: Scale {
-                origin.x: 70; origin.y: 70
-                xScale: (80 + 2 * (18 + 12 * eyes.glowPhase)) / 140
-                yScale: xScale * eyes.eyeScaleY * 0.75
+        model: [{ asset: "VeloxaEyeLeft", x: 0 }, { asset: "VeloxaEyeRight", x: 91 + 98 }]
+        Item {
+            required property var modelData
+            x: modelData.x; y: 0
+            width: 91; height: 68
+            transform: Scale { origin.y: 34; yScale: eyes.eyeScaleY }
+            Halo {
+                shape: "image/" + modelData.asset; shapeSize: Qt.size(91, 68); blur: 18
+                color: eyes.glowColor
+                opacity: 0.28 * (1 - eyes.glowPhase)
+            }
+            Halo {
+                shape: "image/" + modelData.asset; shapeSize: Qt.size(91, 68); blur: 30
+                color: eyes.glowColor
+                opacity: 0.5 * eyes.glowPhase
             }
         }
     }
@@ -56,11 +59,11 @@ Item {
     }
 
     Component.onCompleted: glowing = true
-    SequentialAnimation {
+    Swing {
+        id: breathing
         running: eyes.animating && eyes.glowing
-        loops: Animation.Infinite
-        NumberAnimation { target: eyes; property: "glowPhase"; from: 0; to: 1; duration: 3400; easing.type: Easing.InOutQuad }
-        NumberAnimation { target: eyes; property: "glowPhase"; from: 1; to: 0; duration: 3400; easing.type: Easing.InOutQuad }
+        period: 3400
+        onValueChanged: eyes.glowPhase = value
     }
 
     // Blink loop: wait 3–6.5 s, close in 0.09 s to 5 % of the height, open in 0.13 s.
