@@ -6,6 +6,7 @@
 #include "TrayController.h"
 #include "platform/Bundle.h"
 #include "platform/SystemTrayBackend.h"
+#include "ui/SymbolImageProvider.h"
 #include "platform/netext/TunnelServiceClient.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
@@ -33,7 +34,15 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
     hooks.makeTray = []() -> std::unique_ptr<TrayBackend> {
         if (!SystemTrayBackend::isAvailable())
             return nullptr;
-        return std::make_unique<SystemTrayBackend>();
+        // White on transparent, marked as a mask so the desktop tints it for its panel.
+        return std::make_unique<SystemTrayBackend>([](const QString& symbol) {
+            QIcon icon;
+            for (int side : {16, 22, 24, 32, 48, 64})
+                icon.addPixmap(QPixmap::fromImage(
+                    SymbolImageProvider::render(symbol, Qt::white, QSize(side, side))));
+            icon.setIsMask(true);
+            return icon;
+        });
     };
     hooks.alert = [](QMessageBox::Icon icon, const QString& text, const QString& informative) {
         QMessageBox alert(icon, QStringLiteral("Veloxa"), text, QMessageBox::Ok);

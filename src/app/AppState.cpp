@@ -4,14 +4,12 @@
 #include "DeviceIdentity.h"
 #include "api/InternetDateTime.h"
 #include "localization/Localization.h"
-#include "platform/LibsecretItemStore.h"
+#include "platform/PlatformServices.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
 #include "ui/ViewFormat.h"
 
-#include "api/ReplyAwaiter.h"
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include "PublicIPLookup.h"
 
 namespace veloxa {
 
@@ -29,12 +27,11 @@ template <class V> bool assign(V& field, V value) {
 template <class V> QVariant optionalValue(const std::optional<V>& value) {
     return value ? QVariant::fromValue(*value) : QVariant::fromValue(nullptr);
 }
-constexpr qint64 maxIPResponseBytes = 64 * 1024;
 } // namespace
 
 AppState::Dependencies AppState::Dependencies::production() {
     Dependencies d;
-    d.secureItems = std::make_shared<LibsecretItemStore>();
+    d.secureItems = PlatformServices::secureItemStore();
     d.serviceBaseURL = QUrl(QString::fromUtf8(build::serviceBaseUrl), QUrl::StrictMode);
     d.ipEchoURL = QUrl(QString::fromUtf8(build::ipEchoUrl), QUrl::StrictMode);
     d.deviceName = DeviceIdentity::currentDeviceName();
@@ -47,7 +44,8 @@ AppState::AppState(Dependencies dependencies, QObject* parent)
       m_session(m_deps.secureItems, QStringLiteral("app_singbox.session"), QStringLiteral("state"),
                 QStringLiteral("Veloxa — сессия входа")),
       m_platform(DeviceIdentity::platform()), m_deviceName(m_deps.deviceName),
-      m_network(new QNetworkAccessManager(this)), m_deviceList(new DeviceListModel(true, this)),
+      m_ipLookup(new PublicIPLookup(m_deps.ipEchoURL, m_deps.ipEchoTimeout, this)),
+      m_deviceList(new DeviceListModel(true, this)),
       m_replaceable(new DeviceListModel(false, this)) {
     auto screen = [this] { emit accountScreenChanged(); };
     QObject::connect(this, &AppState::isLoggedInChanged, this, screen);
@@ -56,6 +54,8 @@ AppState::AppState(Dependencies dependencies, QObject* parent)
         m_replaceable->setDevices(
             m_pendingDeviceLimit ? m_pendingDeviceLimit->devices : QList<DeviceSummary>{}, {});
     });
+    QObject::connect(m_ipLookup, &PublicIPLookup::found, this,
+                     [this](const QString& address) { setPublicIP(address); });
     auto traffic = [this] { emit trafficTextChanged(); };
     QObject::connect(this, &AppState::sessionRxBytesChanged, this, traffic);
     QObject::connect(this, &AppState::sessionTxBytesChanged, this, traffic);
@@ -72,8 +72,6 @@ AppState::~AppState() {
     // Requests in flight end now, as failures their coroutines see after the model is gone.
     *m_alive = false;
     m_api->abortAll();
-    for (QNetworkReply* reply : m_network->findChildren<QNetworkReply*>())
-        reply->abort();
 }
 
 // ---------------------------------------------------------------- fields
@@ -426,20 +424,21 @@ void AppState::signOut() {
         // In the background; its outcome does not matter to the local sign-out.
         [](APIClient& api, QString t) -> QCoro::Task<> { co_await api.logout(t); }(*m_api, *token);
     }
-    if (m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating)
-        disconnect();
-    if (auto first = firstTunnel())
-        m_tunnelsManager->remove(first, [](auto) {});
-    clearSignedInState();
+    leaveSession();
 }
 
 void AppState::handleSessionRevoked() {
+    leaveSession();
+    setSessionRevokedMessage(Localization::shared().text(T::deviceDisconnected));
+}
+
+// Signing out and being signed out end the same way: no tunnel, no profile, no account.
+void AppState::leaveSession() {
     if (m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating)
         disconnect();
     if (auto first = firstTunnel())
         m_tunnelsManager->remove(first, [](auto) {});
     clearSignedInState();
-    setSessionRevokedMessage(Localization::shared().text(T::deviceDisconnected));
 }
 
 void AppState::clearSignedInState() {
@@ -616,44 +615,11 @@ void AppState::pollTunnel() {
 }
 
 void AppState::newIPSession() {
-    ++m_ipSession;
+    m_ipLookup->newSession();
 }
 
-QCoro::Task<> AppState::fetchPublicIP() {
-    // One request at a time per session: a slow echo must not pile up a request per tick,
-    // nor hold back the next session's.
-    if (m_publicIPInFlight && m_ipInFlightSession == m_ipSession)
-        co_return;
-    const quint64 session = m_ipSession;
-    m_publicIPInFlight = true;
-    m_ipInFlightSession = session;
-    const auto alive = m_alive; // the frame must end even when the model goes away
-    QUrl url = m_deps.ipEchoURL;
-    url.setQuery(QStringLiteral("format=json"));
-    QNetworkRequest request(url);
-    request.setTransferTimeout(int(m_deps.ipEchoTimeout.count()));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    QNetworkReply* reply = m_network->get(request);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                     [reply](qint64 received, qint64) {
-                         if (received > maxIPResponseBytes)
-                             reply->abort();
-                     });
-    ReplyAwaiter done(reply); // named: GCC 12 cannot await this temporary
-    if (!co_await done)
-        co_return; // the model and its network manager are gone
-    reply->deleteLater();
-    if (!*alive)
-        co_return;
-    if (m_ipInFlightSession == session)
-        m_publicIPInFlight = false; // a stalled answer gives way to a new ask on a later tick
-    if (session != m_ipSession || reply->error() != QNetworkReply::NoError)
-        co_return;
-    const auto doc = nlohmann::json::parse(reply->readAll().toStdString(), nullptr, false);
-    if (!doc.is_object() || !doc.contains("ip") || !doc["ip"].is_string())
-        co_return;
-    setPublicIP(QString::fromStdString(doc["ip"].get<std::string>()));
+void AppState::fetchPublicIP() {
+    m_ipLookup->ask();
 }
 
 } // namespace veloxa

@@ -17,10 +17,9 @@
 #include <chrono>
 #include <memory>
 
-class QNetworkAccessManager;
-
 namespace veloxa {
 
+class PublicIPLookup;
 class SystemExtensionActivator;
 class SystemExtensionManager;
 
@@ -175,6 +174,7 @@ public:
     Q_INVOKABLE void signOut();
     void clearSignedInState();
     void handleSessionRevoked();
+    void leaveSession();
     // The stored token, if any (what refreshes and revocations use).
     std::optional<QString> storedToken();
 
@@ -185,7 +185,7 @@ public:
     void refreshTunnelStatus();
     void beginTunnelSession(const DeviceConfig& config);
     void pollTunnel();
-    QCoro::Task<> fetchPublicIP();
+    void fetchPublicIP();
     void newIPSession();
     void startStatusPolling();
     void startAccountRefresh();
@@ -308,14 +308,9 @@ private:
     TunnelStatus m_previousStatus = TunnelStatus::inactive;
     QString m_platform;
     QString m_deviceName;
-    QNetworkAccessManager* m_network;
-    bool m_publicIPInFlight = false;
+    PublicIPLookup* m_ipLookup;
     DeviceListModel* m_deviceList;
     DeviceListModel* m_replaceable;
-    // Counts sessions (each start and end of one); an address is kept only for the session
-    // it was asked for.
-    quint64 m_ipSession = 0;
-    quint64 m_ipInFlightSession = 0;
     // Cleared when the model is destroyed; suspended operations check it after each await.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -11,7 +11,8 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -74,7 +75,9 @@ int SelfTest::run() {
         for (auto tab :
              {AppState::RootTab::vpn, AppState::RootTab::user, AppState::RootTab::about}) {
             state.setSelectedRootTab(tab);
-            QTest::qWait(20);
+            QEventLoop settle; // lets the page load and draw
+            QTimer::singleShot(20, &settle, &QEventLoop::quit);
+            settle.exec();
         }
     }
     std::printf("self-test: %d QML files, %lld states, %d problems\n", files,

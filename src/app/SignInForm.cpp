@@ -1,6 +1,7 @@
 #include "SignInForm.h"
 
 #include "localization/Localization.h"
+#include "ui/ViewFormat.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -28,10 +29,7 @@ bool SignInForm::isValidEmail(const QString& email) {
 }
 
 qint64 SignInForm::cooldownRemaining(const std::optional<QDateTime>& endsAt, const QDateTime& now) {
-    if (!endsAt)
-        return 0;
-    const qint64 ms = now.msecsTo(*endsAt);
-    return ms <= 0 ? 0 : (ms + 999) / 1000;
+    return ViewFormat::secondsUntil(endsAt ? QVariant(*endsAt) : QVariant(), now);
 }
 
 qint64 SignInForm::cooldownRemaining() const {

@@ -12,9 +12,12 @@ bool GraphicsBackend::hasRenderNode(const QString& driDirectory) {
 }
 
 void GraphicsBackend::choose() {
+#ifdef Q_OS_LINUX
+    // Only Linux names its GPUs under /dev/dri; elsewhere the platform's default stays.
     if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || hasRenderNode())
         return;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+#endif
 }
 
 } // namespace veloxa

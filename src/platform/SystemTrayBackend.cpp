@@ -1,15 +1,13 @@
 #include "SystemTrayBackend.h"
 
-#include "ui/SymbolImageProvider.h"
-
 #include <QCursor>
 #include <QMenu>
 #include <QSystemTrayIcon>
 
 namespace veloxa {
 
-SystemTrayBackend::SystemTrayBackend(QObject* parent)
-    : QObject(parent), m_icon(new QSystemTrayIcon(this)) {
+SystemTrayBackend::SystemTrayBackend(IconMaker iconFor, QObject* parent)
+    : QObject(parent), m_iconFor(std::move(iconFor)), m_icon(new QSystemTrayIcon(this)) {
     m_icon->setToolTip(QStringLiteral("Veloxa"));
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -33,13 +31,7 @@ bool SystemTrayBackend::isAvailable() {
 }
 
 void SystemTrayBackend::setIcon(const QString& symbol) {
-    // White on transparent, marked as a mask so the desktop tints it for its panel.
-    QIcon icon;
-    for (int side : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(
-            QPixmap::fromImage(SymbolImageProvider::render(symbol, Qt::white, QSize(side, side))));
-    icon.setIsMask(true);
-    m_icon->setIcon(icon);
+    m_icon->setIcon(m_iconFor(symbol));
     m_icon->show(); // once it has an icon to show
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/TrayBackend.h"
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 
@@ -16,7 +17,9 @@ namespace veloxa {
 class SystemTrayBackend : public QObject, public TrayBackend {
     Q_OBJECT
 public:
-    explicit SystemTrayBackend(QObject* parent = nullptr);
+    // The pictures come from the caller: `iconFor` draws one of our symbols for the panel.
+    using IconMaker = std::function<QIcon(const QString& symbol)>;
+    explicit SystemTrayBackend(IconMaker iconFor, QObject* parent = nullptr);
     ~SystemTrayBackend() override;
 
     static bool isAvailable();
@@ -31,6 +34,7 @@ public:
     void setClickHandler(std::function<void(bool rightButton)> handler) override;
 
 private:
+    IconMaker m_iconFor;
     QSystemTrayIcon* m_icon;
     QPointer<QMenu> m_menu;
     std::function<void(bool)> m_onClick;

@@ -25,9 +25,15 @@ void onSignal(int number) {
 } // namespace
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
-    if (signalPipe[0] < 0 &&
-        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
-        return; // without the pair the default actions stay: the process ends at once
+    if (signalPipe[0] < 0) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+            return; // without the pair the default actions stay: the process ends at once
+        // Set apart rather than as socket flags, which only Linux takes.
+        for (int fd : signalPipe) {
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        }
+    }
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;

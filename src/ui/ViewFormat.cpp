@@ -2,7 +2,6 @@
 
 #include "BuildConfig.h"
 #include "ByteCountFormatter.h"
-#include "app/SignInForm.h"
 #include "localization/Localization.h"
 #include "platform/Bundle.h"
 
@@ -55,8 +54,10 @@ QString ViewFormat::expiryDate(const QVariant& date) {
 
 qint64 ViewFormat::secondsUntil(const QVariant& endsAt, const QDateTime& now) {
     const QDateTime end = endsAt.isNull() ? QDateTime() : endsAt.toDateTime();
-    return SignInForm::cooldownRemaining(
-        end.isValid() ? std::optional<QDateTime>(end) : std::nullopt, now);
+    if (!end.isValid())
+        return 0;
+    const qint64 ms = now.msecsTo(end);
+    return ms <= 0 ? 0 : (ms + 999) / 1000; // a part of a second counts as a whole one
 }
 
 QUrl ViewFormat::pricingURL(const QString& email) {
