@@ -6,10 +6,10 @@
 #include "TrayController.h"
 #include "platform/Bundle.h"
 #include "platform/SystemTrayBackend.h"
-#include "ui/SymbolImageProvider.h"
 #include "platform/netext/TunnelServiceClient.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
+#include "ui/SymbolImageProvider.h"
 
 #include <QGuiApplication>
 #include <QPointer>

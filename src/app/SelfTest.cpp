@@ -7,11 +7,11 @@
 #include "platform/MemorySecureItemStore.h"
 
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <cstdio>

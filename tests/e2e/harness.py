@@ -38,7 +38,12 @@ class Session:
             self.log("last probe: " + json.dumps(self.probe().get("model", {}))[:2000])
         except Exception:
             pass
+        for line in self.diagnose():
+            self.log(line)
         raise Failure(text)
+
+    # What a test adds to a failure's log (say, the state of its network).
+    diagnose = staticmethod(lambda: [])
 
     def wait_for(self, what, predicate, timeout=15):
         deadline = time.monotonic() + timeout

@@ -64,6 +64,21 @@ def main():
         reply = in_client("curl", "-sf", "-m", "3", info["ip_echo"])
         return json.loads(reply.stdout)["ip"] if reply.returncode == 0 else None
 
+    def network_state():
+        """Interfaces, rules, routes and WireGuard peers on both ends (keys left out)."""
+        lines = []
+        for namespace in (lab.cli, lab.exit):
+            for command in (["ip", "-br", "addr"], ["ip", "rule"], ["ip", "route", "show", "table", "all"],
+                            ["wg", "show", "all", "endpoints"], ["wg", "show", "all", "transfer"],
+                            ["wg", "show", "all", "latest-handshakes"]):
+                out = subprocess.run(lab.within(namespace, *command), capture_output=True, text=True,
+                                     timeout=10)
+                lines.append(f"{namespace}$ {' '.join(command)}\n{out.stdout}{out.stderr}")
+        lines.append(subprocess.run(["pgrep", "-a", "wireguard-go"], capture_output=True,
+                                    text=True).stdout)
+        return lines
+    s.diagnose = network_state
+
     def routing():
         return [in_client("ip", *args).stdout for args in
                 (["-4", "rule"], ["-6", "rule"], ["-4", "route", "show", "table", "all"],

@@ -16,8 +16,7 @@ namespace {
 // Run as another user by the tests below: prints what the client makes of the socket.
 int probe(const QString& socketPath) {
     TunnelServiceClient client(socketPath);
-    (void)QTest::qWaitFor([&] { return client.reachability() != Reachability::connecting; },
-                          5000);
+    (void)QTest::qWaitFor([&] { return client.reachability() != Reachability::connecting; }, 5000);
     std::printf("%d %s\n", int(client.reachability()), qPrintable(client.lastError()));
     return 0;
 }
