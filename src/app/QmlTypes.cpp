@@ -45,6 +45,9 @@ void QmlTypes::prepareEngine(QQmlEngine& engine) {
     engine.addImportPath(QLatin1String(viewsImportPath));
     engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     engine.addImageProvider(QStringLiteral("halo"), new HaloImageProvider);
+    // The views' qsTr texts follow the language at once (the translator is already in).
+    QObject::connect(&Localization::shared(), &Localization::languageChanged, &engine,
+                     [&engine] { engine.retranslate(); });
 }
 
 QObject* QmlTypes::findNamed(QObject* root, const QString& name) {

@@ -11,82 +11,43 @@ namespace veloxa {
 
 namespace {
 
-struct Entry {
-    const char* key;
-    const char* en;
-    const char* ru;
-    const char* es;
-    const char* de;
-};
-
 using T = Localization::Text;
+constexpr const char* context = "Localization";
 
-// clang-format off
-constexpr std::array<Entry, static_cast<size_t>(T::count_)> table{{
-    {"errorUnexpectedResponse", "Unexpected server response", "Некорректный ответ сервера", "Respuesta inesperada del servidor", "Unerwartete Serverantwort"},
-    {"errorDeviceLimit", "Device limit exceeded", "Превышен лимит устройств", "Límite de dispositivos superado", "Gerätelimit überschritten"},
-    {"errorSignInRequired", "Sign-in required", "Требуется вход", "Inicio de sesión requerido", "Anmeldung erforderlich"},
-    {"privacyPolicy", "Privacy Policy", "Политика конфиденциальности", "Política de privacidad", "Datenschutzrichtlinie"},
-    {"termsOfUse", "Terms of Use", "Условия использования", "Términos de uso", "Nutzungsbedingungen"},
-    {"contactSupport", "Contact Support", "Написать в поддержку", "Contactar soporte", "Support kontaktieren"},
-    {"subscriptionInactiveDisconnected", "Subscription inactive — VPN disconnected.", "Подписка неактивна — VPN отключён.", "Suscripción inactiva — VPN desconectada.", "Abo inaktiv — VPN getrennt."},
-    {"deviceDisconnected", "This device was disconnected from the account. Sign in again.", "Это устройство отключено от аккаунта. Войдите снова.", "Este dispositivo se desconectó de la cuenta. Inicia sesión de nuevo.", "Dieses Gerät wurde vom Konto getrennt. Melde dich erneut an."},
-    {"subscriptionInactiveCheckAccount", "Subscription inactive — connection unavailable. Check the status in the Account tab.", "Подписка неактивна — подключение недоступно. Проверьте статус во вкладке «Аккаунт».", "Suscripción inactiva — conexión no disponible. Revisa el estado en la pestaña Cuenta.", "Abo inaktiv — Verbindung nicht verfügbar. Status im Tab „Konto“ prüfen."},
-    {"noConfigForRegion", "No configuration for this region — sign out and sign in again", "Конфигурация для этого региона недоступна — выйдите и войдите заново", "No hay configuración para esta región — cierra sesión y vuelve a entrar", "Keine Konfiguration für diese Region — melde dich ab und wieder an"},
-    {"sessionTime", "Session time", "Время сессии", "Duración de sesión", "Sitzungsdauer"},
-    {"codeFromEmail", "Code from email", "Код из письма", "Código del email", "Code aus der E-Mail"},
-    {"invalidEmail", "Enter a valid email address", "Введите корректный email", "Introduce un email válido", "Gib eine gültige E-Mail-Adresse ein"},
-    {"checking", "Checking…", "Проверка…", "Comprobando…", "Wird geprüft…"},
-    {"resendCode", "Resend code", "Отправить код ещё раз", "Reenviar código", "Code erneut senden"},
-    {"termsOfUseInSentence", "Terms of Use", "условиями использования", "términos de uso", "Nutzungsbedingungen"},
-    {"privacyPolicyInSentence", "Privacy Policy", "политикой конфиденциальности", "política de privacidad", "Datenschutzrichtlinie"},
-    {"allowExtension", "Allow the Veloxa network extension in System Settings to connect", "Разрешите сетевое расширение Veloxa в Системных настройках, чтобы подключиться", "Permite la extensión de red de Veloxa en Configuración del Sistema para conectar", "Erlaube die Veloxa Netzwerkerweiterung in den Systemeinstellungen, um dich zu verbinden"},
-    {"openSettings", "Open Settings", "Открыть настройки", "Abrir Configuración", "Einstellungen öffnen"},
-    {"chooseDeviceToReplace", "Choose a device to sign out to add this Mac.", "Выберите устройство, которое нужно отключить, чтобы добавить этот Mac.", "Elige un dispositivo para cerrar sesión y añadir este Mac.", "Wähle ein Gerät zum Abmelden, um diesen Mac hinzuzufügen."},
-    {"activateSubscription", "Activate subscription", "Активировать подписку", "Activar suscripción", "Abo aktivieren"},
-    {"thisDevice", "this device", "это устройство", "este dispositivo", "dieses Gerät"},
-    {"signOutThisDeviceConfirm", "Sign out this device? The VPN will disconnect and you'll need to sign in again.", "Отключить это устройство? VPN отключится, и нужно будет войти заново.", "¿Cerrar sesión en este dispositivo? La VPN se desconectará y tendrás que iniciar sesión de nuevo.", "Dieses Gerät abmelden? Das VPN wird getrennt und du musst dich erneut anmelden."},
-    {"signOutAccountConfirm", "Sign out of your account? The VPN will disconnect on this device.", "Выйти из аккаунта? VPN на этом устройстве отключится.", "¿Cerrar sesión de tu cuenta? La VPN se desconectará en este dispositivo.", "Aus dem Konto abmelden? Das VPN wird auf diesem Gerät getrennt."},
-    {"quitApp", "Quit Veloxa", "Выйти из Veloxa", "Salir de Veloxa", "Veloxa beenden"},
-    {"languageTitle", "Language", "Язык", "Idioma", "Sprache"},
-    {"tabVPN", "VPN", "VPN", "VPN", "VPN"},
-    {"tabAccount", "Account", "Аккаунт", "Cuenta", "Konto"},
-    {"tabAbout", "About", "О приложении", "Acerca de", "Info"},
-    {"menuConnect", "Connect", "Подключиться", "Conectar", "Verbinden"},
-    {"menuDisconnect", "Disconnect", "Отключиться", "Desconectar", "Trennen"},
-    {"menuAbout", "About Veloxa", "О Veloxa", "Acerca de Veloxa", "Über Veloxa"},
-    {"signInTitle", "Sign in", "Вход в аккаунт", "Iniciar sesión", "Anmelden"},
-    {"getCode", "Get code", "Получить код", "Obtener código", "Code anfordern"},
-    {"sending", "Sending…", "Отправка…", "Enviando…", "Senden…"},
-    {"signInButton", "Sign in", "Войти", "Entrar", "Anmelden"},
-    {"changeEmail", "Change email", "Изменить email", "Cambiar email", "E-Mail ändern"},
-    {"consentPrefix", "I agree to the ", "Я соглашаюсь с ", "Acepto los ", "Ich stimme den "},
-    {"consentAnd", " and ", " и ", " y la ", " und der "},
-    {"cancelButton", "Cancel", "Отмена", "Cancelar", "Abbrechen"},
-    {"signOutButton", "Sign out", "Выйти", "Cerrar sesión", "Abmelden"},
-    {"signOutDeviceButton", "Sign out", "Отключить", "Cerrar sesión", "Abmelden"},
-    {"replaceButton", "Replace", "Заменить", "Reemplazar", "Ersetzen"},
-    {"statusTitle", "Status:", "Статус:", "Estado:", "Status:"},
-    {"validUntil", "Valid until:", "Действует до:", "Válido hasta:", "Gültig bis:"},
-    {"regionTitle", "Region", "Регион", "Región", "Region"},
-    {"ipAddressTitle", "IP address", "IP-адрес", "Dirección IP", "IP-Adresse"},
-    {"trafficTitle", "Traffic", "Трафик", "Tráfico", "Traffic"},
+// The English source of each text C++ shows, in the order of Localization::Text.
+constexpr std::array<const char*, static_cast<size_t>(T::count_)> sources{{
+    QT_TRANSLATE_NOOP("Localization", "Unexpected server response"),
+    QT_TRANSLATE_NOOP("Localization", "Device limit exceeded"),
+    QT_TRANSLATE_NOOP("Localization", "Sign-in required"),
+    QT_TRANSLATE_NOOP("Localization", "Subscription inactive — VPN disconnected."),
+    QT_TRANSLATE_NOOP("Localization",
+                      "This device was disconnected from the account. Sign in again."),
+    QT_TRANSLATE_NOOP("Localization", "Subscription inactive — connection unavailable. Check "
+                                      "the status in the Account tab."),
+    QT_TRANSLATE_NOOP("Localization",
+                      "No configuration for this region — sign out and sign in again"),
+    QT_TRANSLATE_NOOP("Localization", "Enter a valid email address"),
+    QT_TRANSLATE_NOOP("Localization", "Quit Veloxa"),
+    QT_TRANSLATE_NOOP("Localization", "Connect"),
+    QT_TRANSLATE_NOOP("Localization", "Disconnect"),
+    QT_TRANSLATE_NOOP("Localization", "About Veloxa"),
 }};
-// clang-format on
 
-// Picks one of four translations by language.
-QString pick(AppLanguage language, const char* en, const char* ru, const char* es, const char* de) {
-    switch (language) {
-    case AppLanguage::en:
-        return QString::fromUtf8(en);
-    case AppLanguage::ru:
-        return QString::fromUtf8(ru);
-    case AppLanguage::es:
-        return QString::fromUtf8(es);
-    case AppLanguage::de:
-        return QString::fromUtf8(de);
-    }
-    return QString::fromUtf8(en);
+// Our compiled translations, one per language other than English, loaded once.
+const QTranslator* translator(AppLanguage language) {
+    static const auto loaded = [] {
+        std::array<std::unique_ptr<QTranslator>, 4> all;
+        for (AppLanguage l : applanguage::all()) {
+            if (l == AppLanguage::en)
+                continue;
+            auto t = std::make_unique<QTranslator>();
+            if (t->load(QStringLiteral(":/i18n/veloxa_") + applanguage::rawValue(l) +
+                        QStringLiteral(".qm")))
+                all[static_cast<size_t>(l)] = std::move(t);
+        }
+        return all;
+    }();
+    return loaded[static_cast<size_t>(language)].get();
 }
 
 } // namespace
@@ -99,19 +60,32 @@ Localization::Localization(QSettings* settings, const QStringList& preferredLang
         m_language = *language;
     else
         m_language = applanguage::fromSystemPreference(preferredLanguages);
-    applyQtTranslations();
+    installTranslators();
 }
 
-void Localization::applyQtTranslations() {
-    // Qt's own texts (network errors, standard buttons) follow the interface language.
+void Localization::installTranslators() {
+    // Qt's own texts (network errors, standard buttons) and the views' texts follow the
+    // interface language; English is the source language and needs none of ours.
     if (!QCoreApplication::instance())
         return;
-    if (m_qtTranslator)
-        QCoreApplication::removeTranslator(m_qtTranslator.get());
-    m_qtTranslator = std::make_unique<QTranslator>();
-    if (m_qtTranslator->load(QStringLiteral("qtbase_") + applanguage::rawValue(m_language),
-                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(m_qtTranslator.get());
+    for (auto* current : {&m_qtTranslator, &m_appTranslator})
+        if (*current) {
+            QCoreApplication::removeTranslator(current->get());
+            current->reset();
+        }
+    auto qt = std::make_unique<QTranslator>();
+    if (qt->load(QStringLiteral("qtbase_") + applanguage::rawValue(m_language),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qt.get());
+        m_qtTranslator = std::move(qt);
+    }
+    auto ours = std::make_unique<QTranslator>();
+    if (m_language != AppLanguage::en &&
+        ours->load(QStringLiteral(":/i18n/veloxa_") + applanguage::rawValue(m_language) +
+                   QStringLiteral(".qm"))) {
+        QCoreApplication::installTranslator(ours.get());
+        m_appTranslator = std::move(ours);
+    }
 }
 
 Localization::~Localization() = default;
@@ -134,7 +108,7 @@ void Localization::setLanguage(AppLanguage language) {
     m_settings->setValue(QLatin1String(settingsKey), applanguage::rawValue(language));
     m_settings->sync();
     if (changed) {
-        applyQtTranslations();
+        installTranslators();
         emit languageChanged();
     }
 }
@@ -148,28 +122,20 @@ QLocale Localization::locale() const {
     return QLocale(applanguage::localeIdentifier(m_language));
 }
 
+QString Localization::translate(AppLanguage language, const char* source,
+                                const char* disambiguation) {
+    const QTranslator* t = translator(language);
+    const QString translated = t ? t->translate(context, source, disambiguation) : QString();
+    return translated.isEmpty() ? QString::fromUtf8(source) : translated;
+}
+
 QString Localization::text(Text key, AppLanguage language) {
     const auto index = static_cast<size_t>(key);
-    if (index >= table.size())
-        return {};
-    const Entry& e = table[index];
-    return pick(language, e.en, e.ru, e.es, e.de);
+    return index < sources.size() ? translate(language, sources[index]) : QString();
 }
 
 QString Localization::text(Text key) const {
     return text(key, m_language);
-}
-
-QString Localization::key(Text key) {
-    const auto index = static_cast<size_t>(key);
-    return index < table.size() ? QString::fromLatin1(table[index].key) : QString();
-}
-
-QVariantMap Localization::strings() const {
-    QVariantMap map;
-    for (size_t i = 0; i < table.size(); ++i)
-        map.insert(QString::fromLatin1(table[i].key), text(static_cast<Text>(i)));
-    return map;
 }
 
 QVariantList Localization::languages() const {
@@ -181,59 +147,13 @@ QVariantList Localization::languages() const {
 }
 
 QString Localization::versionLabel(const QString& version, const QString& build) const {
-    return pick(m_language, "Version ", "Версия ", "Versión ", "Version ") + version +
-           QStringLiteral(" (") + build + u')';
-}
-
-QString Localization::deviceLimitTitle(qint64 n) const {
-    return pick(m_language, "Device limit reached (", "Лимит устройств исчерпан (",
-                "Límite de dispositivos alcanzado (", "Gerätelimit erreicht (") +
-           QString::number(n) + u')';
-}
-
-QString Localization::devicesHeader(qint64 count) const {
-    return pick(m_language, "Devices (", "Устройства (", "Dispositivos (", "Geräte (") +
-           QString::number(count) + QStringLiteral("/5)");
-}
-
-QString Localization::platformLabel(const QString& platform) const {
-    return pick(m_language, "Platform: ", "Платформа: ", "Plataforma: ", "Plattform: ") + platform;
-}
-
-QString Localization::resendIn(qint64 seconds) const {
-    const QString n = QString::number(seconds);
-    return pick(m_language, "Resend in ", "Повторно через ", "Reenviar en ", "Erneut in ") + n +
-           pick(m_language, "s", " с", " s", " s");
-}
-
-QString Localization::signOutDeviceConfirm(const QString& name) const {
-    return pick(m_language, "Sign out device “", "Отключить устройство «",
-                "¿Cerrar sesión en el dispositivo “", "Gerät „") +
-           name +
-           pick(m_language, "”? Its keys will stop working.", "»? Ключи перестанут работать.",
-                "”? Sus claves dejarán de funcionar.",
-                "“ abmelden? Seine Schlüssel funktionieren dann nicht mehr.");
-}
-
-QString Localization::subscriptionUnavailable(const QString& status) const {
-    return pick(m_language, "Subscription ", "Подписка ", "Suscripción ", "Abo ") +
-           subscriptionStatusName(status) +
-           pick(m_language, " — connection unavailable", " — подключение недоступно",
-                " — conexión no disponible", " — Verbindung nicht verfügbar");
+    return translate(m_language, QT_TRANSLATE_NOOP("Localization", "Version %1 (%2)"))
+        .arg(version, build);
 }
 
 QString Localization::regionName(const QString& region) const {
-    if (region == u"ru")
-        return pick(m_language, "Russia", "Россия", "Rusia", "Russland");
-    return pick(m_language, "Germany", "Германия", "Alemania", "Deutschland");
-}
-
-QString Localization::subscriptionStatusName(const QString& status) const {
-    if (status == u"active")
-        return pick(m_language, "active", "активна", "activa", "aktiv");
-    if (status == u"expired")
-        return pick(m_language, "expired", "истекла", "vencida", "abgelaufen");
-    return pick(m_language, "inactive", "неактивна", "inactiva", "inaktiv");
+    return region == u"ru" ? translate(m_language, QT_TRANSLATE_NOOP("Localization", "Russia"))
+                           : translate(m_language, QT_TRANSLATE_NOOP("Localization", "Germany"));
 }
 
 } // namespace veloxa

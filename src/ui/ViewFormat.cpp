@@ -28,14 +28,16 @@ QString ViewFormat::traffic(bool active, quint64 bytes) {
     return bytes == 0 ? QStringLiteral("0 KB") : ByteCountFormatter::format(bytes);
 }
 
-QString ViewFormat::expiryDate(const QVariant& date) {
+QString ViewFormat::expiryDate(const QVariant& date, const QString& languageCode) {
     const QDateTime value = date.isNull() ? QDateTime() : date.toDateTime();
     if (!value.isValid())
         return dash();
     // The medium date style of each interface language ("Jun 30, 2025", "30.06.2025").
-    const auto& loc = Localization::shared();
+    const AppLanguage language =
+        applanguage::fromRawValue(languageCode).value_or(Localization::shared().language());
+    const QLocale locale(applanguage::localeIdentifier(language));
     QString format;
-    switch (loc.language()) {
+    switch (language) {
     case AppLanguage::en:
         format = QStringLiteral("MMM d, yyyy");
         break;
@@ -49,7 +51,7 @@ QString ViewFormat::expiryDate(const QVariant& date) {
         format = QStringLiteral("dd.MM.yyyy");
         break;
     }
-    return loc.locale().toString(value.toLocalTime().date(), format);
+    return locale.toString(value.toLocalTime().date(), format);
 }
 
 qint64 ViewFormat::secondsUntil(const QVariant& endsAt, const QDateTime& now) {
@@ -108,11 +110,12 @@ QString ViewFormat::capitalized(const QString& text) {
     return out;
 }
 
-QString ViewFormat::versionText() {
-    const Bundle& bundle = Bundle::main();
-    return Localization::shared().versionLabel(
-        bundle.stringValue(QStringLiteral("CFBundleShortVersionString")).value_or(dash()),
-        bundle.stringValue(QStringLiteral("CFBundleVersion")).value_or(dash()));
+QString ViewFormat::appVersion() {
+    return Bundle::main().stringValue(QStringLiteral("CFBundleShortVersionString")).value_or(dash());
+}
+
+QString ViewFormat::appBuild() {
+    return Bundle::main().stringValue(QStringLiteral("CFBundleVersion")).value_or(dash());
 }
 
 } // namespace veloxa

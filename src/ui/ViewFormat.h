@@ -23,8 +23,9 @@ public:
     Q_INVOKABLE static QString sessionTime(const QVariant& startedAt, const QDateTime& now);
     // While active: "0 KB" for nothing yet, else the byte count; otherwise the dash.
     Q_INVOKABLE static QString traffic(bool active, quint64 bytes);
-    // Medium date style in the interface language's locale; the dash when absent.
-    Q_INVOKABLE static QString expiryDate(const QVariant& date);
+    // Medium date style in the language's locale (the interface language unless given);
+    // the dash when absent.
+    Q_INVOKABLE static QString expiryDate(const QVariant& date, const QString& languageCode = {});
     // Whole seconds left until `endsAt`, rounded up, never below 0.
     Q_INVOKABLE static qint64 secondsUntil(const QVariant& endsAt, const QDateTime& now);
     // The web site's pricing page for this account, in English or Russian.
@@ -39,8 +40,9 @@ public:
                                            const QUrl& termsURL, const QString& conjunction,
                                            const QString& privacy, const QUrl& privacyURL,
                                            const QColor& linkColor, int focusedLink = 0);
-    // The version line from the bundle, with the dash for a missing value.
-    Q_INVOKABLE static QString versionText();
+    // The bundle's version and build, the dash for a missing value.
+    Q_INVOKABLE static QString appVersion();
+    Q_INVOKABLE static QString appBuild();
 };
 
 } // namespace veloxa

@@ -21,15 +21,17 @@ private slots:
     void enumsAndTextsReachQml() {
         Localization::shared().setLanguage(AppLanguage::en);
         QQmlEngine engine;
+        QmlTypes::prepareEngine(engine);
         QQmlComponent component(&engine);
-        component.setData(R"(import QtQml
+        // Texts of the views' translation contexts follow a language switch by themselves.
+        component.setData(R"qml(import QtQml
             import Veloxa.Core
             QtObject {
                 property int active: TunnelStatus.Active
                 property int reasserting: TunnelStatus.Reasserting
-                property string account: Localization.strings.tabAccount
-                property string header: Localization.language, Localization.devicesHeader(3)
-            })",
+                property string account: qsTranslate("FloatingTabBar", "Account")
+                property string header: qsTranslate("AccountView", "Devices (%1/5)").arg(3)
+            })qml",
                           QUrl());
         std::unique_ptr<QObject> object(component.create());
         QVERIFY2(object, qPrintable(component.errorString()));

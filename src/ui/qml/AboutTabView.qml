@@ -27,14 +27,14 @@ CenteredScrollView {
                     SingleVeloxaEye { width: 25; height: 19; eyeAsset: "VeloxaEyeRight"; pupilAsset: "VeloxaEyePupilRight"; pupilCenter: Qt.point(0.502, 0.379) }
                 }
                 Text { anchors.horizontalCenter: parent.horizontalCenter; text: "Veloxa"; color: Theme.primary; font.pixelSize: 17; font.weight: Font.DemiBold }
-                Text { objectName: "version"; anchors.horizontalCenter: parent.horizontalCenter; text: (Localization.language, ViewFormat.versionText()); color: Theme.secondary; font.pixelSize: Theme.captionSize }
+                Text { objectName: "version"; anchors.horizontalCenter: parent.horizontalCenter; text: qsTr("Version %1 (%2)").arg(ViewFormat.appVersion()).arg(ViewFormat.appBuild()); color: Theme.secondary; font.pixelSize: Theme.captionSize }
             }
         }
 
         GlassCard {
             width: parent.width
             height: Math.max(languageLabel.implicitHeight, picker.implicitHeight) + 28
-            Text { id: languageLabel; x: 16; anchors.verticalCenter: parent.verticalCenter; text: Localization.strings.languageTitle; color: Theme.primary; font.pixelSize: Theme.bodySize }
+            Text { id: languageLabel; x: 16; anchors.verticalCenter: parent.verticalCenter; text: qsTr("Language"); color: Theme.primary; font.pixelSize: Theme.bodySize }
             ComboBox {
                 id: picker
                 objectName: "languagePicker"
@@ -127,9 +127,9 @@ CenteredScrollView {
                 id: links
                 width: parent.width
                 Repeater {
-                    model: [{ key: "privacyPolicy", url: ViewFormat.websiteURL("/privacy") },
-                            { key: "termsOfUse", url: ViewFormat.websiteURL("/terms") },
-                            { key: "contactSupport", url: ViewFormat.supportURL() }]
+                    model: [{ key: "privacyPolicy", title: qsTr("Privacy Policy"), url: ViewFormat.websiteURL("/privacy") },
+                            { key: "termsOfUse", title: qsTr("Terms of Use"), url: ViewFormat.websiteURL("/terms") },
+                            { key: "contactSupport", title: qsTr("Contact Support"), url: ViewFormat.supportURL() }]
                     Column {
                         required property var modelData
                         required property int index
@@ -143,7 +143,7 @@ CenteredScrollView {
                             accessibleName: title.text
                             accessibleRole: Accessible.Link
                             onActivated: Qt.openUrlExternally(modelData.url)
-                            Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: Localization.strings[modelData.key]; color: Theme.primary; font.pixelSize: Theme.bodySize }
+                            Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: modelData.title; color: Theme.primary; font.pixelSize: Theme.bodySize }
                             Symbol { anchors.right: parent.right; anchors.rightMargin: 16; anchors.verticalCenter: parent.verticalCenter; name: "arrow.up.right"; color: Theme.secondary; size: 11 }
                         }
                     }

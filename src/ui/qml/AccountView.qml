@@ -24,18 +24,18 @@ Item {
             Text { text: view.model.email; color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold; width: parent.width; elide: Text.ElideRight }
             Row {
                 spacing: 4
-                Text { text: Localization.strings.statusTitle; color: Theme.secondary; font.pixelSize: Theme.bodySize }
+                Text { text: qsTr("Status:"); color: Theme.secondary; font.pixelSize: Theme.bodySize }
                 Text {
                     objectName: "statusWord"
-                    text: (Localization.language, Localization.subscriptionStatusName(view.model.subscriptionStatus))
+                    text: Texts.statusName(view.model.subscriptionStatus)
                     color: view.active ? Theme.green : Theme.orange
                     font.pixelSize: Theme.bodySize; font.weight: Font.Medium
                 }
             }
             Row {
                 spacing: 4
-                Text { text: Localization.strings.validUntil; color: Theme.secondary; font.pixelSize: Theme.bodySize }
-                Text { objectName: "expiry"; text: (Localization.language, ViewFormat.expiryDate(view.model.expiresAt)); color: Theme.primary; font.pixelSize: Theme.bodySize }
+                Text { text: qsTr("Valid until:"); color: Theme.secondary; font.pixelSize: Theme.bodySize }
+                Text { objectName: "expiry"; text: ViewFormat.expiryDate(view.model.expiresAt, Localization.languageCode); color: Theme.primary; font.pixelSize: Theme.bodySize }
             }
             // 4 points above the button: the button sits at the bottom of a taller slot.
             Item {
@@ -52,7 +52,7 @@ Item {
                     accessibleRole: Accessible.Link
                     onActivated: Qt.openUrlExternally(ViewFormat.pricingURL(view.model.email))
                     Rectangle { anchors.fill: parent; radius: 10; color: Theme.accent; opacity: activateButton.pressed ? 0.8 : 1 }
-                    Text { id: activate; anchors.centerIn: parent; text: Localization.strings.activateSubscription; color: "white"; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
+                    Text { id: activate; anchors.centerIn: parent; text: qsTr("Activate subscription"); color: "white"; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
                 }
             }
         }
@@ -71,7 +71,7 @@ Item {
             bottomPadding: 90
             Text {
                 objectName: "devicesHeader"
-                text: (Localization.language, Localization.devicesHeader(view.model.devices.length))
+                text: qsTr("Devices (%1/5)").arg(view.model.devices.length)
                 color: Theme.primary; font.pixelSize: Theme.subheadlineSize; font.weight: Font.Medium
             }
             Repeater {
@@ -108,7 +108,7 @@ Item {
                     accessibleName: signOutText.text
                     onActivated: signOutConfirm.open()
                     Rectangle { anchors.fill: parent; radius: height / 2; color: Theme.redFill; opacity: signOutButton.pressed ? 0.7 : 1 }
-                    Text { id: signOutText; anchors.centerIn: parent; text: Localization.strings.signOutButton; color: Theme.red; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
+                    Text { id: signOutText; anchors.centerIn: parent; text: qsTr("Sign out"); color: Theme.red; font.pixelSize: Theme.bodySize; font.weight: Font.DemiBold }
                 }
             }
         }
@@ -118,17 +118,17 @@ Item {
         id: deviceConfirm
         objectName: "deviceConfirm"
         question: view.revokeTarget === null ? ""
-                : view.revokeTarget.isThisDevice ? Localization.strings.signOutThisDeviceConfirm
-                : (Localization.language, Localization.signOutDeviceConfirm(view.revokeTarget.deviceName))
-        destructiveText: Localization.strings.signOutDeviceButton
+                : view.revokeTarget.isThisDevice ? qsTr("Sign out this device? The VPN will disconnect and you'll need to sign in again.")
+                : qsTr("Sign out device “%1”? Its keys will stop working.").arg(view.revokeTarget.deviceName)
+        destructiveText: qsTr("Sign out", "a device")
         onConfirmed: if (view.revokeTarget !== null) view.model.revokeDeviceLater(view.revokeTarget.deviceUuid)
         onClosed: view.revokeTarget = null
     }
     ConfirmDialog {
         id: signOutConfirm
         objectName: "signOutConfirm"
-        question: Localization.strings.signOutAccountConfirm
-        destructiveText: Localization.strings.signOutButton
+        question: qsTr("Sign out of your account? The VPN will disconnect on this device.")
+        destructiveText: qsTr("Sign out")
         onConfirmed: view.model.signOut()
     }
 }

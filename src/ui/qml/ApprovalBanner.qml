@@ -18,7 +18,7 @@ GlassCard {
             Symbol { name: "exclamationmark.triangle.fill"; color: Theme.orange; size: 14 }
             Text {
                 width: parent.width - 24
-                text: Localization.strings.allowExtension
+                text: qsTr("Allow the Veloxa network extension in System Settings to connect")
                 color: Theme.primary
                 font.pixelSize: Theme.captionSize
                 wrapMode: Text.WordWrap
@@ -27,7 +27,7 @@ GlassCard {
         LinkButtonStyle {
             objectName: "openSettings"
             anchors.horizontalCenter: parent.horizontalCenter
-            text: Localization.strings.openSettings
+            text: qsTr("Open Settings")
             font.pixelSize: Theme.captionSize
             font.weight: Font.DemiBold
             onClicked: banner.openSettings()

@@ -50,11 +50,11 @@ Dialog {
             id: cancelButton
             objectName: "cancel"
             width: 110; height: 28
-            accessibleName: Localization.strings.cancelButton
+            accessibleName: qsTr("Cancel")
             onActivated: dialog.close()
             // The default button: outlined in the accent colour.
             Rectangle { anchors.fill: parent; radius: 6; color: Qt.rgba(1, 1, 1, cancelButton.pressed ? 0.18 : 0.1); border.width: 1; border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.6) }
-            Text { anchors.centerIn: parent; text: Localization.strings.cancelButton; color: Theme.primary; font.pixelSize: Theme.bodySize }
+            Text { anchors.centerIn: parent; text: qsTr("Cancel"); color: Theme.primary; font.pixelSize: Theme.bodySize }
         }
     }
 }

@@ -10,12 +10,12 @@ Column {
 
     Text {
         objectName: "limitTitle"
-        text: chooser.limit ? (Localization.language, Localization.deviceLimitTitle(chooser.limit.maxDevices)) : ""
+        text: chooser.limit ? qsTr("Device limit reached (%1)").arg(chooser.limit.maxDevices) : ""
         color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
     }
     Text {
         width: parent.width
-        text: Localization.strings.chooseDeviceToReplace
+        text: qsTr("Choose a device to sign out to add this Mac.")
         color: Theme.secondary; font.pixelSize: Theme.captionSize; wrapMode: Text.WordWrap
     }
     Column {
@@ -39,7 +39,7 @@ Column {
     }
     LinkButtonStyle {
         objectName: "chooserCancel"
-        text: Localization.strings.cancelButton
+        text: qsTr("Cancel")
         onClicked: chooser.model.pendingDeviceLimit = null
     }
 }

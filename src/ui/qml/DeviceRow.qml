@@ -32,12 +32,12 @@ Rectangle {
             width: tag.implicitWidth + 12; height: tag.implicitHeight + 4
             radius: height / 2
             color: Theme.accentFill
-            Text { id: tag; anchors.centerIn: parent; text: Localization.strings.thisDevice; color: Theme.accent; font.pixelSize: 10 }
+            Text { id: tag; anchors.centerIn: parent; text: qsTr("this device"); color: Theme.accent; font.pixelSize: 10 }
         }
         Text { width: parent.width; text: row.deviceName; color: Theme.primary; font.pixelSize: Theme.bodySize; font.weight: Font.Medium; elide: Text.ElideRight }
         Text {
             width: parent.width
-            text: (Localization.language, Localization.platformLabel(ViewFormat.capitalized(row.platform)))
+            text: qsTr("Platform: %1").arg(ViewFormat.capitalized(row.platform))
             color: Theme.secondary; font.pixelSize: Theme.captionSize; elide: Text.ElideRight
         }
     }
@@ -55,7 +55,7 @@ Rectangle {
             enabled: visible
             width: 29; height: 29
             ringRadius: 14.5
-            accessibleName: Localization.strings.signOutDeviceButton + " " + row.deviceName
+            accessibleName: qsTr("Sign out", "a device") + " " + row.deviceName
             onActivated: row.trash()
             Rectangle { anchors.fill: parent; radius: width / 2; color: Theme.redFill }
             Symbol { anchors.centerIn: parent; name: "trash"; color: Theme.red; size: 13 }
@@ -75,7 +75,7 @@ Rectangle {
                 border.width: Theme.hairline
                 border.color: Theme.materialStroke
             }
-            Text { id: replaceText; anchors.centerIn: parent; text: Localization.strings.replaceButton; color: Theme.primary; font.pixelSize: Theme.bodySize }
+            Text { id: replaceText; anchors.centerIn: parent; text: qsTr("Replace"); color: Theme.primary; font.pixelSize: Theme.bodySize }
         }
     }
 }

@@ -47,16 +47,16 @@ Item {
     Row {
         x: 8; y: 8
         Repeater {
-            model: [{ tab: AppState.Vpn, icon: "bolt.shield.fill", key: "tabVPN" },
-                    { tab: AppState.User, icon: "person.crop.circle.fill", key: "tabAccount" },
-                    { tab: AppState.About, icon: "info.circle.fill", key: "tabAbout" }]
+            model: [{ tab: AppState.Vpn, icon: "bolt.shield.fill", key: "tabVPN", title: qsTr("VPN") },
+                    { tab: AppState.User, icon: "person.crop.circle.fill", key: "tabAccount", title: qsTr("Account") },
+                    { tab: AppState.About, icon: "info.circle.fill", key: "tabAbout", title: qsTr("About") }]
             Pressable {
                 required property var modelData
                 objectName: "tab_" + modelData.key
                 width: bar.buttonWidth
                 height: 46
                 ringRadius: 23
-                accessibleName: Localization.strings[modelData.key]
+                accessibleName: modelData.title
                 accessibleRole: Accessible.PageTab
                 checked: bar.selected === modelData.tab
                 onActivated: bar.chosen(modelData.tab)
@@ -68,7 +68,7 @@ Item {
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
                         width: Math.min(implicitWidth, bar.buttonWidth - 8)
-                        text: Localization.strings[modelData.key]
+                        text: modelData.title
                         color: tint
                         font.pixelSize: 9
                         font.weight: Font.Medium

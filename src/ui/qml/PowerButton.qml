@@ -19,8 +19,8 @@ Pressable {
     readonly property real pulse: swing.value
 
     enabled: !disabled
-    accessibleName: status === TunnelStatus.Active ? Localization.strings.menuDisconnect
-                                                   : Localization.strings.menuConnect
+    accessibleName: status === TunnelStatus.Active ? qsTr("Disconnect")
+                                                   : qsTr("Connect")
     showRing: false // the disc carries its own ring
     implicitWidth: 108
     implicitHeight: 108

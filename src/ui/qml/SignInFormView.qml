@@ -42,8 +42,8 @@ Column {
     }
 
     function sendLabel(resendWord) {
-        if (model.loginIsLoading) return Localization.strings.sending
-        if (cooldown > 0) return (Localization.language, Localization.resendIn(cooldown))
+        if (model.loginIsLoading) return qsTr("Sending…")
+        if (cooldown > 0) return qsTr("Resend in %1s").arg(cooldown)
         return resendWord
     }
 
@@ -56,7 +56,7 @@ Column {
         Text {
             objectName: "formTitle"
             anchors.horizontalCenter: parent.horizontalCenter
-            text: view.codeStep ? Localization.strings.codeFromEmail : Localization.strings.signInTitle
+            text: view.codeStep ? qsTr("Code from email") : qsTr("Sign in")
             color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
         }
         Text {
@@ -118,16 +118,16 @@ Column {
                     Text {
                         id: consentText
                         objectName: "consentText"
-                        readonly property string plainText: Localization.strings.consentPrefix + Localization.strings.termsOfUseInSentence
-                                                            + Localization.strings.consentAnd + Localization.strings.privacyPolicyInSentence
+                        readonly property string plainText: qsTr("I agree to the ") + qsTr("Terms of Use", "in the consent sentence")
+                                                            + qsTr(" and ") + qsTr("Privacy Policy", "in the consent sentence")
                         width: parent.width
                         textFormat: Text.RichText
                         wrapMode: Text.WordWrap
                         color: Theme.secondary
                         font.pixelSize: Theme.captionSize
-                        text: ViewFormat.consentText(Localization.strings.consentPrefix, Localization.strings.termsOfUseInSentence,
-                                                     view.termsURL, Localization.strings.consentAnd,
-                                                     Localization.strings.privacyPolicyInSentence, view.privacyURL, Theme.accent,
+                        text: ViewFormat.consentText(qsTr("I agree to the "), qsTr("Terms of Use", "in the consent sentence"),
+                                                     view.termsURL, qsTr(" and "),
+                                                     qsTr("Privacy Policy", "in the consent sentence"), view.privacyURL, Theme.accent,
                                                      termsLink.activeFocus ? 1 : privacyLink.activeFocus ? 2 : 0)
                         onLinkActivated: link => Qt.openUrlExternally(link)
                         HoverHandler { cursorShape: consentText.hoveredLink ? Qt.PointingHandCursor : Qt.ArrowCursor }
@@ -140,7 +140,7 @@ Column {
                             id: termsLink
                             objectName: "termsLink"
                             width: 1; height: 1; opacity: 0; showRing: false
-                            text: ""; accessibleName: Localization.strings.termsOfUseInSentence
+                            text: ""; accessibleName: qsTr("Terms of Use", "in the consent sentence")
                             accessibleRole: Accessible.Link
                             onClicked: Qt.openUrlExternally(view.termsURL)
                         }
@@ -148,7 +148,7 @@ Column {
                             id: privacyLink
                             objectName: "privacyLink"
                             width: 1; height: 1; opacity: 0; showRing: false
-                            text: ""; accessibleName: Localization.strings.privacyPolicyInSentence
+                            text: ""; accessibleName: qsTr("Privacy Policy", "in the consent sentence")
                             accessibleRole: Accessible.Link
                             onClicked: Qt.openUrlExternally(view.privacyURL)
                         }
@@ -159,7 +159,7 @@ Column {
                 objectName: "sendButton"
                 visible: !view.codeStep
                 width: parent.width
-                text: view.sendLabel(Localization.strings.getCode)
+                text: view.sendLabel(qsTr("Get code"))
                 buttonEnabled: !view.model.loginIsLoading && view.cooldown === 0
                                && view.form.isValidEmail(view.model.loginEmail) && view.consentAgreed
                 onClicked: view.form.sendCodeLater()
@@ -190,7 +190,7 @@ Column {
                 objectName: "verifyButton"
                 visible: view.codeStep
                 width: parent.width
-                text: view.model.loginIsLoading ? Localization.strings.checking : Localization.strings.signInButton
+                text: view.model.loginIsLoading ? qsTr("Checking…") : qsTr("Sign in", "button")
                 buttonEnabled: !view.model.loginIsLoading && view.model.loginCode.length === 6
                 onClicked: view.form.verifyLater()
             }
@@ -200,13 +200,13 @@ Column {
                 spacing: 16
                 LinkButtonStyle {
                     objectName: "resendLink"
-                    text: view.sendLabel(Localization.strings.resendCode)
+                    text: view.sendLabel(qsTr("Resend code"))
                     enabled: !view.model.loginIsLoading && view.cooldown === 0
                     onClicked: view.form.sendCodeLater()
                 }
                 LinkButtonStyle {
                     objectName: "changeEmailLink"
-                    text: Localization.strings.changeEmail
+                    text: qsTr("Change email")
                     onClicked: view.form.backToEmail()
                 }
             }

@@ -85,23 +85,23 @@ Flickable {
                 SessionRow {
                     objectName: "publicIP"
                     width: parent.width
-                    label: Localization.strings.ipAddressTitle
+                    label: qsTr("IP address")
                     value: tab.isActive ? ViewFormat.orDash(tab.model.publicIP) : ViewFormat.orDash(null)
                 }
                 SessionRow {
                     width: parent.width
-                    label: Localization.strings.regionTitle
+                    label: qsTr("Region")
                     value: tab.isActive ? ViewFormat.orDash(tab.model.connectedRegionLabel) : ViewFormat.orDash(null)
                 }
                 SessionRow {
                     objectName: "sessionTime"
                     width: parent.width
-                    label: Localization.strings.sessionTime
+                    label: qsTr("Session time")
                     value: ViewFormat.sessionTime(tab.model.sessionStartedAt, tab.now)
                 }
                 SessionRow {
                     width: parent.width
-                    label: Localization.strings.trafficTitle
+                    label: qsTr("Traffic")
                     value: ""
                     Row {
                         spacing: 3
@@ -176,7 +176,7 @@ Flickable {
                         Layout.fillWidth: true
                         Layout.preferredWidth: 1
                         flag: modelData.flag
-                        title: (Localization.language, Localization.regionName(modelData.code))
+                        title: modelData.code === "ru" ? qsTr("Russia") : qsTr("Germany")
                         selected: tab.model.selectedRegion === modelData.region
                         chipEnabled: selected || !(tab.isActive || tab.isTransitioning)
                         onClicked: tab.chooseRegion(modelData.region)
@@ -191,7 +191,7 @@ Flickable {
             visible: tab.model.isLoggedIn && !tab.model.canConnect
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignHCenter
-            text: (Localization.language, Localization.subscriptionUnavailable(tab.model.subscriptionStatus))
+            text: qsTr("Subscription %1 — connection unavailable").arg(Texts.statusName(tab.model.subscriptionStatus))
             color: Theme.orange
             font.pixelSize: Theme.captionSize
             wrapMode: Text.WordWrap
