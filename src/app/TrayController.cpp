@@ -56,10 +56,7 @@ QList<TrayMenuEntry> TrayController::menuEntries() {
 }
 
 void TrayController::toggleConnection() {
-    if (m_state.tunnelStatus() != TunnelStatus::active)
-        m_state.connect();
-    else
-        m_state.disconnect();
+    m_state.toggleConnection(); // the same operation the power button runs
 }
 
 void TrayController::showAbout() {
