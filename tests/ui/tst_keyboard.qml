@@ -14,6 +14,7 @@ TestCase {
     id: test
     name: "Keyboard"
     when: windowShown
+    function cleanup() { Localization.languageCode = "en" }
 
     Component { id: rootComponent; RootView {} }
 
@@ -91,6 +92,25 @@ TestCase {
             compare(calls.filter(c => c[0] === data.call[0]), [data.call])
         else
             tryVerify(() => data.done(root))
+    }
+
+    // Whatever Tab reaches has a name a screen reader can say, in the current language.
+    function test_everyStopHasAName_data() {
+        return ["signed-in", "approval", "email-step", "code-step", "account-active", "chooser"]
+            .map(state => ({ tag: state, state: state }))
+    }
+    function test_everyStopHasAName(data) {
+        const root = makeRoot(data.state)
+        Localization.languageCode = "de"
+        const names = {}
+        for (let i = 0; i < 12; ++i) {
+            keyClick(Qt.Key_Tab)
+            const item = root.Window.activeFocusItem
+            const name = item.Accessible.name
+            verify(name && name.length > 0, "no name: " + item.objectName)
+            names[item.objectName] = name
+        }
+        compare(names["tab_tabAccount"], "Konto")
     }
 
     function test_confirmationKeys() {
