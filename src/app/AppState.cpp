@@ -393,8 +393,7 @@ QCoro::Task<> AppState::refreshAccount(QString token) {
     setExpiresAt(InternetDateTime::parse(result->expiresAt));
     setDevices(result->devices);
     setConfigs(result->configs);
-    if (wasActive && result->status != u"active" &&
-        (m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating)) {
+    if (wasActive && result->status != u"active" && tunnelIsUp()) {
         disconnect();
         setVpnErrorMessage(Localization::shared().text(T::subscriptionInactiveDisconnected));
     }
@@ -434,7 +433,7 @@ void AppState::handleSessionRevoked() {
 
 // Signing out and being signed out end the same way: no tunnel, no profile, no account.
 void AppState::leaveSession() {
-    if (m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating)
+    if (tunnelIsUp())
         disconnect();
     if (auto first = firstTunnel())
         m_tunnelsManager->remove(first, [](auto) {});

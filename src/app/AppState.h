@@ -146,6 +146,10 @@ public:
     bool systemExtensionNeedsApproval() const { return m_systemExtensionNeedsApproval; }
     void setSystemExtensionNeedsApproval(bool value);
     bool canConnect() const { return m_isLoggedIn && m_subscriptionStatus == u"active"; }
+    // Connected or on the way there: what signing out and a lapsed subscription stop.
+    bool tunnelIsUp() const {
+        return m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating;
+    }
 
     // --- plain fields
     APIClient& api() { return *m_api; }
