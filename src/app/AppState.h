@@ -152,7 +152,6 @@ public:
     }
 
     // --- plain fields
-    APIClient& api() { return *m_api; }
     SessionStore& session() { return m_session; }
     const QMap<QString, DeviceConfig>& configsByRegion() const { return m_configsByRegion; }
     const SingboxTunnelsManager::Pointer& tunnelsManager() const { return m_tunnelsManager; }
@@ -161,7 +160,6 @@ public:
     }
     QTimer* pollTimer() const { return m_pollTimer; }
     QTimer* accountRefreshTimer() const { return m_accountRefreshTimer; }
-    TunnelStatus previousStatus() const { return m_previousStatus; }
     const QString& platform() const { return m_platform; }
     const QString& deviceName() const { return m_deviceName; }
 
@@ -170,24 +168,17 @@ public:
     QCoro::Task<> verifyLoginCode(QString email, QString code);
     QCoro::Task<> replaceDevice(QString oldDeviceUUID);
     void applyLoginResult(const LoginResult& result);
-    Q_INVOKABLE void resetLoginForm();
 
     // --- account
     QCoro::Task<> refreshAccount(QString token);
     QCoro::Task<> revokeDevice(QString deviceUUID);
     Q_INVOKABLE void signOut();
-    void clearSignedInState();
-    void handleSessionRevoked();
-    void leaveSession();
-    // The stored token, if any (what refreshes and revocations use).
-    std::optional<QString> storedToken();
 
     // --- connection
     Q_INVOKABLE void connect();
     Q_INVOKABLE void disconnect();
     Q_INVOKABLE void toggleConnection();
     void refreshTunnelStatus();
-    void beginTunnelSession(const DeviceConfig& config);
     void pollTunnel();
     void fetchPublicIP();
     void newIPSession();
@@ -260,6 +251,13 @@ signals:
     void canConnectChanged();
 
 private:
+    void resetLoginForm();
+    void clearSignedInState();
+    void handleSessionRevoked();
+    void leaveSession();
+    // The stored token, if any (what refreshes and revocations use).
+    std::optional<QString> storedToken();
+    void beginTunnelSession(const DeviceConfig& config);
     void setIsLoggedIn(bool value);
     void setEmail(const QString& value);
     void setSubscriptionStatus(const QString& value);
