@@ -111,7 +111,9 @@ QString ViewFormat::capitalized(const QString& text) {
 }
 
 QString ViewFormat::appVersion() {
-    return Bundle::main().stringValue(QStringLiteral("CFBundleShortVersionString")).value_or(dash());
+    return Bundle::main()
+        .stringValue(QStringLiteral("CFBundleShortVersionString"))
+        .value_or(dash());
 }
 
 QString ViewFormat::appBuild() {

@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QSettings>
-#include <QXmlStreamReader>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 using namespace veloxa;
 using T = Localization::Text;
@@ -193,7 +193,8 @@ private slots:
                                        "„Konto“ prüfen."},
                                       {T::invalidEmail, "Gib eine gültige E-Mail-Adresse ein"}})
             QCOMPARE(Localization::text(key, AppLanguage::de), QString::fromUtf8(de));
-        QCOMPARE(Localization::text(T::quitApp, AppLanguage::ru), QStringLiteral("Выйти из Veloxa"));
+        QCOMPARE(Localization::text(T::quitApp, AppLanguage::ru),
+                 QStringLiteral("Выйти из Veloxa"));
         QCOMPARE(Localization::text(T::quitApp, AppLanguage::en), QStringLiteral("Quit Veloxa"));
         auto s = settings();
         Localization loc(s.get(), {"es"});
