@@ -107,9 +107,12 @@ APIClient::perform(QString path, QByteArray method, std::optional<Body> body,
     // A body shorter than announced was cut off on the way, whatever the status said.
     const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
     if (!response.bodyUnreadable && announced.isValid() &&
-        response.body.size() < announced.toLongLong())
+        response.body.size() < announced.toLongLong()) {
+        // Qt's own text, translated by Qt's catalogue (not ours, hence no literal context).
+        static const char* const qtContext = "QNetworkReply";
         co_return std::unexpected(
-            APIError::network(QCoreApplication::translate("QNetworkReply", "Connection closed")));
+            APIError::network(QCoreApplication::translate(qtContext, "Connection closed")));
+    }
     co_return response;
 }
 
