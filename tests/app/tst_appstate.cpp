@@ -369,7 +369,7 @@ private slots:
                            {"providerConfiguration",
                             {{"SingboxConfig", TunnelServiceProcess::engineConfig("veloxa0")}}}}}});
         const QString id = QString::fromStdString((*saved)["configuration"]["identifier"]);
-        raw.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        raw.op("start", id);
         QVERIFY(raw.waitForStatus(id, 3));
 
         Localization::shared().setLanguage(AppLanguage::ru);

@@ -62,6 +62,10 @@ public:
     bool connectTo(const QString& path);
     // Sends a request and waits for its reply; events seen meanwhile are kept.
     std::optional<nlohmann::json> request(nlohmann::json request, int timeoutMs = 5000);
+    // {"op": op, "identifier": identifier}: start, stop, load, remove.
+    std::optional<nlohmann::json> op(const char* op, const QString& identifier) {
+        return request({{"op", op}, {"identifier", identifier.toStdString()}});
+    }
     void writeRaw(const QByteArray& bytes);
     // Waits for the next reply-or-event frame.
     std::optional<nlohmann::json> next(int timeoutMs = 5000);

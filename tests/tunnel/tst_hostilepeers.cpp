@@ -284,8 +284,7 @@ private slots:
         RawControlClient client;
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id = save(client, configuration("T", document.toStdString()));
-        QCOMPARE(errorOf(client.request({{"op", "start"}, {"identifier", id.toStdString()}})),
-                 error);
+        QCOMPARE(errorOf(client.op("start", id)), error);
         QCOMPARE(engineFiles(service), 0);
     }
 
@@ -302,7 +301,7 @@ private slots:
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id =
             save(client, configuration("T", TunnelServiceProcess::engineConfig("v0")));
-        client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        client.op("start", id);
         QVERIFY(client.waitForStatus(id, 3));
         QCOMPARE(engineFiles(service), 0); // read by the engine, then gone
     }
@@ -315,7 +314,7 @@ private slots:
             RawControlClient client;
             QVERIFY(client.connectTo(service.controlSocket()));
             id = save(client, configuration("T", TunnelServiceProcess::engineConfig("v0")));
-            client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+            client.op("start", id);
             QVERIFY(client.waitForStatus(id, 3));
         }
         auto statusAfterRestart = [&](bool kill) {
@@ -324,9 +323,8 @@ private slots:
                 return -1;
             RawControlClient client;
             client.connectTo(service.controlSocket());
-            if (client.request({{"op", "load"}, {"identifier", id.toStdString()}})
-                    ->value("configuration", json::object())
-                    .value("status", 0) == 3)
+            if (client.op("load", id)->value("configuration", json::object()).value("status", 0) ==
+                3)
                 return 3;
             return client.waitForStatus(id, 3, 5000) ? 3 : 1;
         };
@@ -334,7 +332,7 @@ private slots:
         QCOMPARE(statusAfterRestart(false), 3); // an upgrade's restart
         RawControlClient client;
         QVERIFY(client.connectTo(service.controlSocket()));
-        client.request({{"op", "stop"}, {"identifier", id.toStdString()}});
+        client.op("stop", id);
         QVERIFY(client.waitForStatus(id, 1));
         QCOMPARE(statusAfterRestart(true), 1); // the user had stopped it
     }

@@ -72,8 +72,7 @@ private slots:
         QCOMPARE(text(client.request({{"op", "save"}, {"configuration", unknown}})
                           ->value("error", std::string())),
                  QStringLiteral("No such configuration"));
-        QVERIFY(client.request({{"op", "remove"}, {"identifier", b.toStdString()}})
-                    ->value("ok", false));
+        QVERIFY(client.op("remove", b)->value("ok", false));
 
         QCOMPARE(mode(service.stateDir()), 0700);
         QCOMPARE(mode(service.stateDir() + u'/' + a + QStringLiteral(".json")), 0600);
@@ -128,18 +127,13 @@ private slots:
         QVERIFY(two.connectTo(service.controlSocket()));
         const QString id =
             save(one, configuration("T", TunnelServiceProcess::engineConfig("veloxa0")));
-        QVERIFY(
-            one.request({{"op", "start"}, {"identifier", id.toStdString()}})->value("ok", false));
+        QVERIFY(one.op("start", id)->value("ok", false));
         QCOMPARE(*one.waitForStatus(id, 3), (QList<int>{2, 3}));
         QCOMPARE(*two.waitForStatus(id, 3), (QList<int>{2, 3}));
-        QCOMPARE(
-            text((*one.request(
-                {{"op", "load"}, {"identifier", id.toStdString()}}))["configuration"]["status"]),
-            QStringLiteral("3"));
+        QCOMPARE(text((*one.op("load", id))["configuration"]["status"]), QStringLiteral("3"));
         QCOMPARE(enginesRunning(service), 1);
 
-        QVERIFY(
-            two.request({{"op", "stop"}, {"identifier", id.toStdString()}})->value("ok", false));
+        QVERIFY(two.op("stop", id)->value("ok", false));
         QCOMPARE(*one.waitForStatus(id, 1), (QList<int>{5, 1}));
         QCOMPARE(*two.waitForStatus(id, 1), (QList<int>{5, 1}));
         QTRY_COMPARE(enginesRunning(service), 0);
@@ -154,9 +148,9 @@ private slots:
             save(client, configuration("A", TunnelServiceProcess::engineConfig("veloxa0")));
         const QString b =
             save(client, configuration("B", TunnelServiceProcess::engineConfig("veloxa0")));
-        client.request({{"op", "start"}, {"identifier", a.toStdString()}});
+        client.op("start", a);
         QVERIFY(client.waitForStatus(a, 3));
-        client.request({{"op", "start"}, {"identifier", b.toStdString()}});
+        client.op("start", b);
         QVERIFY(client.waitForStatus(a, 1));
         QVERIFY(client.waitForStatus(b, 3));
         QCOMPARE(enginesRunning(service), 1);
@@ -174,7 +168,7 @@ private slots:
         const QString failing =
             save(client, configuration("F", TunnelServiceProcess::engineConfig(
                                                 "v0", {{"fail_at_start", true}})));
-        client.request({{"op", "start"}, {"identifier", failing.toStdString()}});
+        client.op("start", failing);
         QCOMPARE(*client.waitForStatus(failing, 1), (QList<int>{2, 1}));
 
         // Crashes once, then stays up: reasserting, then connected again.
@@ -183,7 +177,7 @@ private slots:
             save(client, configuration("C", TunnelServiceProcess::engineConfig(
                                                 "v1", {{"crash_after_ms", 150},
                                                        {"crash_marker", marker.toStdString()}})));
-        client.request({{"op", "start"}, {"identifier", flaky.toStdString()}});
+        client.op("start", flaky);
         QCOMPARE(*client.waitForStatus(flaky, 4), (QList<int>{2, 3, 4}));
         QCOMPARE(*client.waitForStatus(flaky, 3), (QList<int>{3}));
 
@@ -191,7 +185,7 @@ private slots:
         const QString broken = save(
             client,
             configuration("B", TunnelServiceProcess::engineConfig("v2", {{"crash_after_ms", 50}})));
-        client.request({{"op", "start"}, {"identifier", broken.toStdString()}});
+        client.op("start", broken);
         const auto seen = client.waitForStatus(broken, 1, 20000);
         QVERIFY(seen);
         QCOMPARE(seen->count(4), 3);
@@ -200,7 +194,7 @@ private slots:
         // An engine killed from outside is restarted too.
         const QString steady =
             save(client, configuration("S", TunnelServiceProcess::engineConfig("v3")));
-        client.request({{"op", "start"}, {"identifier", steady.toStdString()}});
+        client.op("start", steady);
         QVERIFY(client.waitForStatus(steady, 3));
         QProcess::execute(QStringLiteral("pkill"),
                           {QStringLiteral("-KILL"), QStringLiteral("-f"),
@@ -216,14 +210,13 @@ private slots:
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id =
             save(client, configuration("T", TunnelServiceProcess::engineConfig("veloxa0")));
-        const auto reply = client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        const auto reply = client.op("start", id);
         QCOMPARE(reply->value("ok", true), false);
         QCOMPARE(text((*reply)["error"]),
                  QStringLiteral(
                      "The tunnel engine \"no-such-engine-binary\" was not found on this computer"));
         const QString disabled = save(client, configuration("D", "{}", false));
-        QCOMPARE(client.request({{"op", "start"}, {"identifier", disabled.toStdString()}})
-                     ->value("error", std::string()),
+        QCOMPARE(client.op("start", disabled)->value("error", std::string()),
                  "The VPN configuration is disabled");
     }
 
@@ -287,7 +280,7 @@ private slots:
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id =
             save(client, configuration("T", TunnelServiceProcess::engineConfig("veloxa7")));
-        client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        client.op("start", id);
         QVERIFY(client.waitForStatus(id, 3));
         QCOMPARE(ask(), QByteArray("null")); // the interface has no counters yet
         service.setCounters(QStringLiteral("veloxa7"), "0", "0");
@@ -312,7 +305,7 @@ private slots:
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id = save(client, configuration("T", TunnelServiceProcess::engineConfig(
                                                                "v", {{"slow_stop_ms", 300}})));
-        client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        client.op("start", id);
         QVERIFY(client.waitForStatus(id, 3));
         QCOMPARE(service.terminate(), 0);
         QCOMPARE(enginesRunning(service), 0);
@@ -322,7 +315,7 @@ private slots:
         QVERIFY(service.start());
         RawControlClient second;
         QVERIFY(second.connectTo(service.controlSocket()));
-        second.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        second.op("start", id);
         QVERIFY(second.waitForStatus(id, 3));
         service.kill();
         QTRY_COMPARE(enginesRunning(service), 0);
@@ -335,9 +328,9 @@ private slots:
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id = save(client, configuration("T", TunnelServiceProcess::engineConfig(
                                                                "v", {{"ignore_sigterm", true}})));
-        client.request({{"op", "start"}, {"identifier", id.toStdString()}});
+        client.op("start", id);
         QVERIFY(client.waitForStatus(id, 3));
-        client.request({{"op", "stop"}, {"identifier", id.toStdString()}});
+        client.op("stop", id);
         QCOMPARE(*client.waitForStatus(id, 1), (QList<int>{5, 1})); // after the 1.5 s grace
         QCOMPARE(enginesRunning(service), 0);
     }
