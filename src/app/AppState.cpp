@@ -539,7 +539,7 @@ void AppState::beginTunnelSession(const DeviceConfig& config) {
     setSessionRxBytes(0);
     setSessionTxBytes(0);
     setPublicIP(std::nullopt);
-    newIPSession();
+    m_ipLookup->newSession();
     QPointer<AppState> self(this);
     m_tunnelsManager->startActivation(first, [self](std::optional<QString> error) {
         if (self && error)
@@ -573,7 +573,7 @@ void AppState::pollTunnel() {
             setSessionTxBytes(0);
             setPublicIP(std::nullopt);
             setConnectedRegionLabel(std::nullopt);
-            newIPSession();
+            m_ipLookup->newSession();
         }
         m_previousStatus = m_tunnelStatus;
         return;
@@ -584,7 +584,7 @@ void AppState::pollTunnel() {
         return;
     }
     if (m_previousStatus != TunnelStatus::active) {
-        newIPSession(); // what the echo said before the tunnel came up is not its address
+        m_ipLookup->newSession(); // what the echo said before the tunnel came up is not its address
         QString name = first->tunnelProvider()->localizedDescription;
         if (name.isEmpty())
             name = QStringLiteral("Unnamed");
@@ -610,15 +610,7 @@ void AppState::pollTunnel() {
         });
     }
     if (!m_publicIP)
-        fetchPublicIP();
-}
-
-void AppState::newIPSession() {
-    m_ipLookup->newSession();
-}
-
-void AppState::fetchPublicIP() {
-    m_ipLookup->ask();
+        m_ipLookup->ask();
 }
 
 } // namespace veloxa

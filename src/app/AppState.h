@@ -180,8 +180,6 @@ public:
     Q_INVOKABLE void toggleConnection();
     void refreshTunnelStatus();
     void pollTunnel();
-    void fetchPublicIP();
-    void newIPSession();
     void startStatusPolling();
     void startAccountRefresh();
 

@@ -33,8 +33,9 @@ constexpr std::array<const char*, static_cast<size_t>(T::count_)> sources{{
     QT_TRANSLATE_NOOP("Localization", "About Veloxa"),
 }};
 
-// Our compiled translations, one per language other than English, loaded once.
-const QTranslator* translator(AppLanguage language) {
+// Our compiled translations, one per language other than English, loaded once and shared
+// by the C++ lookups and the installed translator.
+QTranslator* translator(AppLanguage language) {
     static const auto loaded = [] {
         std::array<std::unique_ptr<QTranslator>, 4> all;
         for (AppLanguage l : applanguage::all()) {
@@ -68,27 +69,27 @@ void Localization::installTranslators() {
     // interface language; English is the source language and needs none of ours.
     if (!QCoreApplication::instance())
         return;
-    for (auto* current : {&m_qtTranslator, &m_appTranslator})
-        if (*current) {
-            QCoreApplication::removeTranslator(current->get());
-            current->reset();
-        }
+    if (m_qtTranslator) {
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+        m_qtTranslator.reset();
+    }
     auto qt = std::make_unique<QTranslator>();
     if (qt->load(QStringLiteral("qtbase_") + applanguage::rawValue(m_language),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(qt.get());
         m_qtTranslator = std::move(qt);
     }
-    auto ours = std::make_unique<QTranslator>();
-    if (m_language != AppLanguage::en &&
-        ours->load(QStringLiteral(":/i18n/veloxa_") + applanguage::rawValue(m_language) +
-                   QStringLiteral(".qm"))) {
-        QCoreApplication::installTranslator(ours.get());
-        m_appTranslator = std::move(ours);
-    }
+    if (m_appTranslator)
+        QCoreApplication::removeTranslator(m_appTranslator);
+    m_appTranslator = translator(m_language); // none for English, the source language
+    if (m_appTranslator)
+        QCoreApplication::installTranslator(m_appTranslator);
 }
 
-Localization::~Localization() = default;
+Localization::~Localization() {
+    if (m_appTranslator && QCoreApplication::instance())
+        QCoreApplication::removeTranslator(m_appTranslator); // shared: only taken out
+}
 
 Localization& Localization::shared() {
     static Localization* instance = [] {

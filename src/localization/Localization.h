@@ -78,7 +78,7 @@ private:
     QSettings* m_settings;
     std::unique_ptr<QSettings> m_ownedSettings;
     std::unique_ptr<QTranslator> m_qtTranslator;
-    std::unique_ptr<QTranslator> m_appTranslator;
+    QTranslator* m_appTranslator = nullptr; // shared, never owned
     AppLanguage m_language = AppLanguage::en;
 };
 

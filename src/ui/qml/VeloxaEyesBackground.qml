@@ -7,7 +7,7 @@ Item {
     property bool animating: true
     property bool glowing: false
     // 0 faint … 1 strong; swings with an ease-in-out of 3.4 s once `glowing` is set.
-    property real glowPhase: 0
+    readonly property real glowPhase: breathing.value
     property real eyeScaleY: 1.0
     // When the next blink starts, in ms after the previous one ended (for tests).
     property int nextBlinkDelay: 0
@@ -63,7 +63,6 @@ Item {
         id: breathing
         running: eyes.animating && eyes.glowing
         period: 3400
-        onValueChanged: eyes.glowPhase = value
     }
 
     // Blink loop: wait 3–6.5 s, close in 0.09 s to 5 % of the height, open in 0.13 s.
