@@ -72,6 +72,11 @@ class TestAppState : public QObject {
             nam.post(request, QByteArray::fromStdString(body.dump())));
         QTRY_VERIFY(reply->isFinished());
     }
+    // The IP echo's next answer: this body, after `delayMs`.
+    void echoAnswers(const char* body, int delayMs) {
+        devPost(QStringLiteral("/dev/next-response"),
+                {{"status", 200}, {"body", body}, {"delay_ms", delayMs}, {"path", "/ip"}});
+    }
     json storedConfigurations() {
         RawControlClient raw;
         if (!raw.connectTo(tunnel->controlSocket()))
@@ -503,10 +508,7 @@ private slots:
         state->setTunnelsManager(loadManager());
         signIn(*state, dev::DevService::activeSeed);
         // The echo answers slowly; ticks meanwhile start no second request.
-        devPost(QStringLiteral("/dev/next-response"), {{"status", 200},
-                                                       {"body", "{\"ip\":\"198.51.100.1\"}"},
-                                                       {"delay_ms", 1500},
-                                                       {"path", "/ip"}});
+        echoAnswers("{\"ip\":\"198.51.100.1\"}", 1500);
         connectAndSettle(*state);
         for (int i = 0; i < 5; ++i)
             state->pollTunnel();
@@ -526,8 +528,7 @@ private slots:
         // An answer without a string "ip" is ignored; the next tick asks again.
         state->disconnect();
         QTRY_VERIFY((state->pollTunnel(), state->publicIP() == std::nullopt));
-        devPost(QStringLiteral("/dev/next-response"),
-                {{"status", 200}, {"body", "{\"ip\":5}"}, {"path", "/ip"}});
+        echoAnswers("{\"ip\":5}", 0);
         connectAndSettle(*state);
         QTRY_COMPARE(echoRequests(), 2);
         QTest::qWait(100);
@@ -542,10 +543,7 @@ private slots:
             QTRY_VERIFY((state->pollTunnel(), state->publicIP() == std::nullopt));
             connectAndSettle(*state);
         };
-        devPost(QStringLiteral("/dev/next-response"), {{"status", 200},
-                                                       {"body", "{\"ip\":\"198.51.100.99\"}"},
-                                                       {"delay_ms", 1200},
-                                                       {"path", "/ip"}});
+        echoAnswers("{\"ip\":\"198.51.100.99\"}", 1200);
         reconnect(); // asks; the answer is held back
         QTest::qWait(200);
         reconnect();
@@ -562,10 +560,7 @@ private slots:
         auto state = std::make_unique<AppState>(deps);
         state->setTunnelsManager(loadManager());
         signIn(*state, dev::DevService::activeSeed);
-        devPost(QStringLiteral("/dev/next-response"), {{"status", 200},
-                                                       {"body", "{\"ip\":\"198.51.100.1\"}"},
-                                                       {"delay_ms", 5000},
-                                                       {"path", "/ip"}});
+        echoAnswers("{\"ip\":\"198.51.100.1\"}", 5000);
         connectAndSettle(*state);
         QTest::qWait(500);
         QTRY_VERIFY_WITH_TIMEOUT((state->pollTunnel(), state->publicIP().has_value()), 3000);
