@@ -78,7 +78,7 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
 AppDelegate::AppDelegate(const AppState::Dependencies& dependencies, Hooks hooks,
                          const Bundle& bundle)
     : m_hooks(std::move(hooks)), m_appState(std::make_unique<AppState>(dependencies)),
-      m_form(std::make_unique<SignInForm>(*m_appState)), m_bundle(bundle) {
+      m_form(std::make_unique<SignInForm>(m_appState->signInFlow())), m_bundle(bundle) {
     connect(m_appState.get(), &AppState::systemExtensionApprovalRequested, this,
             &AppDelegate::approveTunnelService);
 }
@@ -204,7 +204,7 @@ void AppDelegate::terminateNow() {
 }
 
 void AppDelegate::aboutClicked() {
-    m_appState->setSelectedRootTab(AppState::RootTab::about);
+    m_appState->setSelectedRootTab(AppState::RootTab::About);
     showMainWindow();
 }
 

@@ -1,17 +1,11 @@
 #pragma once
 
-#include "api/APIClient.h"
-#include "session/SessionStore.h"
-#include "tunnel/SingboxTunnelsManager.h"
-#include "tunnel/TunnelStatus.h"
-
+#include "AccountSession.h"
 #include "DeviceListModel.h"
-#include <QDateTime>
-#include <QMap>
+#include "ModelEnums.h"
+#include "SignInFlow.h"
+#include "VpnConnection.h"
 
-#include <QObject>
-#include <QPointer>
-#include <QTimer>
 #include <QVariant>
 
 #include <chrono>
@@ -19,38 +13,19 @@
 
 namespace veloxa {
 
-class PublicIPLookup;
+class APIClient;
+class Bundle;
 class SystemExtensionActivator;
 class SystemExtensionManager;
 
-// The one application model: everything the window and the tray item show, and every
-// operation they call. Lives on the main thread; views read its properties and call its
-// operations, and redraw on its change signals.
-class AppState : public QObject {
+// The one application model the window, the tray item and the delegate see: its fields and
+// operations under their own names, each kept by one of its parts (sign-in, account,
+// connection). It keeps only the tab, the approval flag and what the views are shown.
+// Lives on the main thread; views read its properties and call its operations, and
+// redraw on its change signals.
+class AppState : public ModelEnums {
     Q_OBJECT
-    friend class ModelPreview;
 
-public:
-    // QML reads enumeration keys only when they start with a capital: each case has a
-    // capitalised alias for the views.
-    enum class RootTab { vpn, user, about, Vpn = vpn, User = user, About = about };
-    Q_ENUM(RootTab)
-    enum class LoginStage { email, code, Email = email, Code = code };
-    Q_ENUM(LoginStage)
-    enum class Region { de, ru, De = de, Ru = ru };
-    Q_ENUM(Region)
-    // Which screen the account tab shows.
-    enum class AccountScreen {
-        chooser,
-        account,
-        signIn,
-        Chooser = chooser,
-        Account = account,
-        SignIn = signIn
-    };
-    Q_ENUM(AccountScreen)
-
-private:
     // clang-format off
     Q_PROPERTY(RootTab selectedRootTab READ selectedRootTab WRITE setSelectedRootTab NOTIFY selectedRootTabChanged)
     Q_PROPERTY(bool isLoggedIn READ isLoggedIn NOTIFY isLoggedInChanged)
@@ -95,93 +70,108 @@ public:
         std::chrono::milliseconds ipEchoTimeout{std::chrono::seconds(4)};
         std::chrono::milliseconds accountRefreshInterval{std::chrono::seconds(60)};
         std::chrono::milliseconds pollInterval{std::chrono::seconds(1)};
-        // The production values: libsecret, the build's URLs, this computer's name.
+        // The production values: the platform's secure store, the build's URLs, this
+        // computer's name.
         static Dependencies production();
     };
 
     explicit AppState(Dependencies dependencies, QObject* parent = nullptr);
     ~AppState() override;
 
-    static QString tunnelName(Region region);
-    static QString rawValue(Region region) {
-        return region == Region::ru ? QStringLiteral("ru") : QStringLiteral("de");
-    }
-    // The region whose profile name this is ("Veloxa — Germany"), if any.
-    static std::optional<Region> regionForTunnelName(const QString& name);
+    // The parts, for the delegate, previews and tests.
+    SignInFlow& signInFlow() { return *m_signIn; }
+    AccountSession& account() { return *m_account; }
+    VpnConnection& connection() { return *m_connection; }
 
     // --- observable fields
     RootTab selectedRootTab() const { return m_selectedRootTab; }
     void setSelectedRootTab(RootTab tab);
-    bool isLoggedIn() const { return m_isLoggedIn; }
-    const QString& email() const { return m_email; }
-    const QString& subscriptionStatus() const { return m_subscriptionStatus; }
-    const std::optional<QDateTime>& expiresAt() const { return m_expiresAt; }
-    const QList<DeviceSummary>& devices() const { return m_devices; }
+    bool isLoggedIn() const { return m_account->isLoggedIn(); }
+    const QString& email() const { return m_account->email(); }
+    const QString& subscriptionStatus() const { return m_account->subscriptionStatus(); }
+    const std::optional<QDateTime>& expiresAt() const { return m_account->expiresAt(); }
+    const QList<DeviceSummary>& devices() const { return m_account->devices(); }
     const std::optional<DeviceLimitResult>& pendingDeviceLimit() const {
-        return m_pendingDeviceLimit;
+        return m_signIn->pendingDeviceLimit();
     }
-    void setPendingDeviceLimit(std::optional<DeviceLimitResult> value);
-    const std::optional<QString>& authErrorMessage() const { return m_authErrorMessage; }
-    void setAuthErrorMessage(std::optional<QString> value);
-    const std::optional<QString>& sessionRevokedMessage() const { return m_sessionRevokedMessage; }
-    const QString& loginEmail() const { return m_loginEmail; }
-    void setLoginEmail(const QString& value);
-    const QString& loginCode() const { return m_loginCode; }
-    void setLoginCode(const QString& value);
-    LoginStage loginStage() const { return m_loginStage; }
-    void setLoginStage(LoginStage value);
-    bool loginIsLoading() const { return m_loginIsLoading; }
-    void setLoginIsLoading(bool value);
-    const std::optional<QDateTime>& otpCooldownEndsAt() const { return m_otpCooldownEndsAt; }
-    void setOtpCooldownEndsAt(std::optional<QDateTime> value);
-    Region selectedRegion() const { return m_selectedRegion; }
-    void setSelectedRegion(Region value);
-    TunnelStatus tunnelStatus() const { return m_tunnelStatus; }
-    const std::optional<QDateTime>& sessionStartedAt() const { return m_sessionStartedAt; }
-    quint64 sessionRxBytes() const { return m_sessionRxBytes; }
-    quint64 sessionTxBytes() const { return m_sessionTxBytes; }
-    const std::optional<QString>& publicIP() const { return m_publicIP; }
-    const std::optional<QString>& connectedRegionLabel() const { return m_connectedRegionLabel; }
-    const std::optional<QString>& vpnErrorMessage() const { return m_vpnErrorMessage; }
+    void setPendingDeviceLimit(std::optional<DeviceLimitResult> v) {
+        m_signIn->setPendingDeviceLimit(std::move(v));
+    }
+    const std::optional<QString>& authErrorMessage() const { return m_signIn->authErrorMessage(); }
+    void setAuthErrorMessage(std::optional<QString> v) {
+        m_signIn->setAuthErrorMessage(std::move(v));
+    }
+    const std::optional<QString>& sessionRevokedMessage() const {
+        return m_account->sessionRevokedMessage();
+    }
+    const QString& loginEmail() const { return m_signIn->loginEmail(); }
+    void setLoginEmail(const QString& v) { m_signIn->setLoginEmail(v); }
+    const QString& loginCode() const { return m_signIn->loginCode(); }
+    void setLoginCode(const QString& v) { m_signIn->setLoginCode(v); }
+    LoginStage loginStage() const { return m_signIn->loginStage(); }
+    void setLoginStage(LoginStage v) { m_signIn->setLoginStage(v); }
+    bool loginIsLoading() const { return m_signIn->loginIsLoading(); }
+    void setLoginIsLoading(bool v) { m_signIn->setLoginIsLoading(v); }
+    const std::optional<QDateTime>& otpCooldownEndsAt() const {
+        return m_signIn->otpCooldownEndsAt();
+    }
+    void setOtpCooldownEndsAt(std::optional<QDateTime> v) {
+        m_signIn->setOtpCooldownEndsAt(std::move(v));
+    }
+    Region selectedRegion() const { return m_connection->selectedRegion(); }
+    void setSelectedRegion(Region v) { m_connection->setSelectedRegion(v); }
+    TunnelStatus tunnelStatus() const { return m_connection->tunnelStatus(); }
+    const std::optional<QDateTime>& sessionStartedAt() const {
+        return m_connection->sessionStartedAt();
+    }
+    quint64 sessionRxBytes() const { return m_connection->sessionRxBytes(); }
+    quint64 sessionTxBytes() const { return m_connection->sessionTxBytes(); }
+    const std::optional<QString>& publicIP() const { return m_connection->publicIP(); }
+    const std::optional<QString>& connectedRegionLabel() const {
+        return m_connection->connectedRegionLabel();
+    }
+    const std::optional<QString>& vpnErrorMessage() const {
+        return m_connection->vpnErrorMessage();
+    }
     bool systemExtensionNeedsApproval() const { return m_systemExtensionNeedsApproval; }
     void setSystemExtensionNeedsApproval(bool value);
-    bool canConnect() const { return m_isLoggedIn && m_subscriptionStatus == u"active"; }
-    // Connected or on the way there: what signing out and a lapsed subscription stop.
-    bool tunnelIsUp() const {
-        return m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating;
-    }
+    bool canConnect() const { return isLoggedIn() && subscriptionIsActive(); }
+    bool subscriptionIsActive() const { return m_account->subscriptionIsActive(); }
 
     // --- plain fields
-    SessionStore& session() { return m_session; }
-    const QMap<QString, DeviceConfig>& configsByRegion() const { return m_configsByRegion; }
-    const SingboxTunnelsManager::Pointer& tunnelsManager() const { return m_tunnelsManager; }
-    void setTunnelsManager(SingboxTunnelsManager::Pointer manager) {
-        m_tunnelsManager = std::move(manager);
+    SessionStore& session() { return m_account->session(); }
+    const QMap<QString, DeviceConfig>& configsByRegion() const {
+        return m_account->configsByRegion();
     }
-    QTimer* pollTimer() const { return m_pollTimer; }
-    QTimer* accountRefreshTimer() const { return m_accountRefreshTimer; }
-    const QString& platform() const { return m_platform; }
-    const QString& deviceName() const { return m_deviceName; }
+    const SingboxTunnelsManager::Pointer& tunnelsManager() const {
+        return m_connection->tunnelsManager();
+    }
+    void setTunnelsManager(SingboxTunnelsManager::Pointer m) {
+        m_connection->setTunnelsManager(std::move(m));
+    }
+    QTimer* pollTimer() const { return m_connection->pollTimer(); }
+    QTimer* accountRefreshTimer() const { return m_account->refreshTimer(); }
+    const QString& platform() const { return m_signIn->platform(); }
+    const QString& deviceName() const { return m_signIn->deviceName(); }
 
-    // --- sign-in
-    QCoro::Task<> requestLoginCode(QString email);
-    QCoro::Task<> verifyLoginCode(QString email, QString code);
-    QCoro::Task<> replaceDevice(QString oldDeviceUUID);
+    // --- operations
+    QCoro::Task<> requestLoginCode(QString email) { return m_signIn->requestLoginCode(email); }
+    QCoro::Task<> verifyLoginCode(QString email, QString code) {
+        return m_signIn->verifyLoginCode(email, code);
+    }
+    QCoro::Task<> replaceDevice(QString uuid) { return m_signIn->replaceDevice(uuid); }
+    // A verified sign-in: the account from its answer, the form emptied.
     void applyLoginResult(const LoginResult& result);
-
-    // --- account
-    QCoro::Task<> refreshAccount(QString token);
-    QCoro::Task<> revokeDevice(QString deviceUUID);
-    Q_INVOKABLE void signOut();
-
-    // --- connection
-    Q_INVOKABLE void connect();
-    Q_INVOKABLE void disconnect();
-    Q_INVOKABLE void toggleConnection();
-    void refreshTunnelStatus();
-    void pollTunnel();
-    void startStatusPolling();
-    void startAccountRefresh();
+    QCoro::Task<> refreshAccount(QString token) { return m_account->refreshAccount(token); }
+    QCoro::Task<> revokeDevice(QString uuid) { return m_account->revokeDevice(uuid); }
+    Q_INVOKABLE void signOut() { m_account->signOut(); }
+    Q_INVOKABLE void connect() { m_connection->connect(); }
+    Q_INVOKABLE void disconnect() { m_connection->disconnect(); }
+    Q_INVOKABLE void toggleConnection() { m_connection->toggleConnection(); }
+    void refreshTunnelStatus() { m_connection->refreshTunnelStatus(); }
+    void pollTunnel() { m_connection->pollTunnel(); }
+    void startStatusPolling() { m_connection->startStatusPolling(); }
+    void startAccountRefresh() { m_account->startRefresh(); }
 
     // Launch step: submit the tunnel extension's activation when the bundle carries it;
     // its callbacks drive systemExtensionNeedsApproval. Without it the flag is false.
@@ -189,10 +179,9 @@ public:
                                  SystemExtensionManager& manager, const Bundle& bundle);
 
     // QML-side starters of the asynchronous operations.
-    Q_INVOKABLE void refreshAccountFromStore();
-    Q_INVOKABLE void revokeDeviceLater(const QString& deviceUUID);
-    Q_INVOKABLE void replaceDeviceLater(const QString& deviceUUID);
-    bool subscriptionIsActive() const { return m_subscriptionStatus == QLatin1String("active"); }
+    Q_INVOKABLE void refreshAccountFromStore() { m_account->refreshFromStore(); }
+    Q_INVOKABLE void revokeDeviceLater(const QString& uuid) { revokeDevice(uuid); }
+    Q_INVOKABLE void replaceDeviceLater(const QString& uuid) { replaceDevice(uuid); }
     AccountScreen accountScreen() const;
     // Byte counts formatted here: they exceed what a QML number holds exactly.
     QString receivedText() const;
@@ -200,7 +189,7 @@ public:
     DeviceListModel* deviceList() const { return m_deviceList; }
     DeviceListModel* replaceableDevices() const { return m_replaceable; }
 
-    Q_INVOKABLE QString currentDeviceUUID() { return m_session.currentDeviceUUID(); }
+    Q_INVOKABLE QString currentDeviceUUID() { return session().currentDeviceUUID(); }
     // The approval banner's button: the application delegate runs the platform's step.
     Q_INVOKABLE void approveSystemExtension() { emit systemExtensionApprovalRequested(); }
 
@@ -249,70 +238,19 @@ signals:
     void canConnectChanged();
 
 private:
-    void resetLoginForm();
-    void clearSignedInState();
-    void handleSessionRevoked();
-    void leaveSession();
-    // The stored token, if any (what refreshes and revocations use).
-    std::optional<QString> storedToken();
-    void beginTunnelSession(const DeviceConfig& config);
-    void setIsLoggedIn(bool value);
-    void setEmail(const QString& value);
-    void setSubscriptionStatus(const QString& value);
-    void setExpiresAt(std::optional<QDateTime> value);
-    void setDevices(QList<DeviceSummary> value);
-    void setSessionRevokedMessage(std::optional<QString> value);
-    void setTunnelStatus(TunnelStatus value);
-    void setSessionStartedAt(std::optional<QDateTime> value);
-    void setSessionRxBytes(quint64 value);
-    void setSessionTxBytes(quint64 value);
-    void setPublicIP(std::optional<QString> value);
-    void setConnectedRegionLabel(std::optional<QString> value);
-    void setVpnErrorMessage(std::optional<QString> value);
-    void setConfigs(const QList<DeviceConfig>& configs);
-    // A stored session with the given changes; a new device UUID when none is stored.
-    SessionState storedOrNewSession();
-    SingboxTunnelsManager::Container firstTunnel() const;
+    void wireParts();
 
     Dependencies m_deps;
-    RootTab m_selectedRootTab = RootTab::vpn;
-    bool m_isLoggedIn = false;
-    QString m_email;
-    QString m_subscriptionStatus;
-    std::optional<QDateTime> m_expiresAt;
-    QList<DeviceSummary> m_devices;
-    std::optional<DeviceLimitResult> m_pendingDeviceLimit;
-    std::optional<QString> m_authErrorMessage;
-    std::optional<QString> m_sessionRevokedMessage;
-    QString m_loginEmail;
-    QString m_loginCode;
-    LoginStage m_loginStage = LoginStage::email;
-    bool m_loginIsLoading = false;
-    std::optional<QDateTime> m_otpCooldownEndsAt;
-    Region m_selectedRegion = Region::de;
-    TunnelStatus m_tunnelStatus = TunnelStatus::inactive;
-    std::optional<QDateTime> m_sessionStartedAt;
-    quint64 m_sessionRxBytes = 0;
-    quint64 m_sessionTxBytes = 0;
-    std::optional<QString> m_publicIP;
-    std::optional<QString> m_connectedRegionLabel;
-    std::optional<QString> m_vpnErrorMessage;
+    RootTab m_selectedRootTab = RootTab::Vpn;
     bool m_systemExtensionNeedsApproval = false;
-
     std::unique_ptr<APIClient> m_api;
-    SessionStore m_session;
-    SingboxTunnelsManager::Pointer m_tunnelsManager;
-    QMap<QString, DeviceConfig> m_configsByRegion;
-    QPointer<QTimer> m_pollTimer;
-    QPointer<QTimer> m_accountRefreshTimer;
-    TunnelStatus m_previousStatus = TunnelStatus::inactive;
-    QString m_platform;
-    QString m_deviceName;
-    PublicIPLookup* m_ipLookup;
+    // Children owned here and declared after the client: they go first (before the QObject
+    // parent would), so no answer reaches a part being destroyed.
+    std::unique_ptr<AccountSession> m_account;
+    std::unique_ptr<SignInFlow> m_signIn;
+    std::unique_ptr<VpnConnection> m_connection;
     DeviceListModel* m_deviceList;
     DeviceListModel* m_replaceable;
-    // Cleared when the model is destroyed; suspended operations check it after each await.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace veloxa

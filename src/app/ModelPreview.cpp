@@ -49,28 +49,28 @@ bool ModelPreview::apply(AppState& s, const QString& name) {
     };
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (name == u"signed-out" || name == u"email-step") {
-        s.setSelectedRootTab(name == u"email-step" ? AppState::RootTab::user
-                                                   : AppState::RootTab::vpn);
+        s.setSelectedRootTab(name == u"email-step" ? AppState::RootTab::User
+                                                   : AppState::RootTab::Vpn);
         return true;
     }
     if (name == u"code-step" || name == u"invalid-email" || name == u"revoked") {
-        s.setSelectedRootTab(AppState::RootTab::user);
+        s.setSelectedRootTab(AppState::RootTab::User);
         if (name == u"code-step") {
             s.setLoginEmail(QStringLiteral("anna@example.com"));
-            s.setLoginStage(AppState::LoginStage::code);
+            s.setLoginStage(AppState::LoginStage::Code);
             s.setLoginCode(QStringLiteral("4815"));
             s.setOtpCooldownEndsAt(now.addSecs(42));
         } else if (name == u"invalid-email") {
             s.setLoginEmail(QStringLiteral("anna@example"));
             s.setAuthErrorMessage(QStringLiteral("Enter a valid email address"));
         } else {
-            s.setSessionRevokedMessage(
+            s.account().setSessionRevokedMessage(
                 QStringLiteral("This device was disconnected from the account. Sign in again."));
         }
         return true;
     }
     if (name == u"chooser") {
-        s.setSelectedRootTab(AppState::RootTab::user);
+        s.setSelectedRootTab(AppState::RootTab::User);
         QList<DeviceSummary> five;
         const char* names[] = {"Office iMac", "Travel MacBook", "Studio", "Kitchen Mac mini",
                                "Old MacBook Air"};
@@ -83,24 +83,24 @@ bool ModelPreview::apply(AppState& s, const QString& name) {
     signIn(name == u"expired" || name == u"account-expired" ? QStringLiteral("expired")
                                                             : QStringLiteral("active"));
     if (name.startsWith(u"account-")) {
-        s.setSelectedRootTab(AppState::RootTab::user);
+        s.setSelectedRootTab(AppState::RootTab::User);
         return true;
     }
     if (name == u"connecting") {
-        s.setTunnelStatus(TunnelStatus::activating);
-        s.setSessionStartedAt(now);
-        s.setConnectedRegionLabel(QStringLiteral("Germany · Frankfurt"));
+        s.connection().setTunnelStatus(TunnelStatus::activating);
+        s.connection().setSessionStartedAt(now);
+        s.connection().setConnectedRegionLabel(QStringLiteral("Germany · Frankfurt"));
     } else if (name == u"connected") {
-        s.setTunnelStatus(TunnelStatus::active);
-        s.setSessionStartedAt(now.addSecs(-3725));
-        s.setSessionRxBytes(1572864);
-        s.setSessionTxBytes(1536);
-        s.setPublicIP(QStringLiteral("203.0.113.10"));
-        s.setConnectedRegionLabel(QStringLiteral("Germany · Frankfurt"));
+        s.connection().setTunnelStatus(TunnelStatus::active);
+        s.connection().setSessionStartedAt(now.addSecs(-3725));
+        s.connection().setSessionRxBytes(1572864);
+        s.connection().setSessionTxBytes(1536);
+        s.connection().setPublicIP(QStringLiteral("203.0.113.10"));
+        s.connection().setConnectedRegionLabel(QStringLiteral("Germany · Frankfurt"));
     } else if (name == u"approval") {
         s.setSystemExtensionNeedsApproval(true);
     } else if (name == u"error") {
-        s.setVpnErrorMessage(
+        s.connection().setVpnErrorMessage(
             QStringLiteral("The tunnel engine \"sing-box\" was not found on this computer"));
     }
     return true;

@@ -63,7 +63,7 @@ int SelfTest::run() {
         AppState state({std::make_shared<MemorySecureItemStore>(),
                         QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(),
                         QStringLiteral("Self — macOS 1.0")});
-        SignInForm form(state);
+        SignInForm form(state.signInFlow());
         ModelPreview::apply(state, name);
         QQmlComponent root(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));
         std::unique_ptr<QObject> view(root.createWithInitialProperties(
@@ -75,7 +75,7 @@ int SelfTest::run() {
         }
         qobject_cast<QQuickItem*>(view.get())->setParentItem(window.contentItem());
         for (auto tab :
-             {AppState::RootTab::vpn, AppState::RootTab::user, AppState::RootTab::about}) {
+             {AppState::RootTab::Vpn, AppState::RootTab::User, AppState::RootTab::About}) {
             state.setSelectedRootTab(tab);
             QEventLoop settle; // lets the page load and draw
             QTimer::singleShot(20, &settle, &QEventLoop::quit);

@@ -8,7 +8,7 @@
 
 namespace veloxa {
 
-SignInForm::SignInForm(AppState& state, QObject* parent) : QObject(parent), m_state(state) {}
+SignInForm::SignInForm(SignInFlow& flow, QObject* parent) : QObject(parent), m_flow(flow) {}
 
 QString SignInForm::trimmed(const QString& email) {
     qsizetype start = 0, end = email.size();
@@ -33,7 +33,7 @@ qint64 SignInForm::cooldownRemaining(const std::optional<QDateTime>& endsAt, con
 }
 
 qint64 SignInForm::cooldownRemaining() const {
-    return cooldownRemaining(m_state.otpCooldownEndsAt(), QDateTime::currentDateTimeUtc());
+    return cooldownRemaining(m_flow.otpCooldownEndsAt(), QDateTime::currentDateTimeUtc());
 }
 
 QString SignInForm::filterCode(const QString& text) {
@@ -48,53 +48,53 @@ QString SignInForm::filterCode(const QString& text) {
 }
 
 QCoro::Task<> SignInForm::sendCode() {
-    const QString email = trimmed(m_state.loginEmail());
+    const QString email = trimmed(m_flow.loginEmail());
     if (cooldownRemaining() > 0)
         co_return;
     if (!isValidEmail(email)) {
-        m_state.setAuthErrorMessage(Localization::shared().text(Localization::Text::invalidEmail));
+        m_flow.setAuthErrorMessage(Localization::shared().text(Localization::Text::invalidEmail));
         co_return;
     }
-    m_state.setLoginEmail(email);
-    m_state.setLoginIsLoading(true);
+    m_flow.setLoginEmail(email);
+    m_flow.setLoginIsLoading(true);
     QPointer<SignInForm> self(this);
-    QPointer<AppState> state(&m_state);
-    co_await m_state.requestLoginCode(email);
-    if (!state)
+    QPointer<SignInFlow> flow(&m_flow);
+    co_await m_flow.requestLoginCode(email);
+    if (!flow)
         co_return;
-    state->setLoginIsLoading(false);
-    if (state->authErrorMessage())
+    flow->setLoginIsLoading(false);
+    if (flow->authErrorMessage())
         co_return;
-    state->setLoginStage(AppState::LoginStage::code);
-    state->setOtpCooldownEndsAt(QDateTime::currentDateTimeUtc().addSecs(cooldownSeconds));
+    flow->setLoginStage(SignInFlow::LoginStage::Code);
+    flow->setOtpCooldownEndsAt(QDateTime::currentDateTimeUtc().addSecs(cooldownSeconds));
     if (self)
         emit codeRequested();
 }
 
 QCoro::Task<> SignInForm::verify() {
-    m_state.setLoginIsLoading(true);
-    QPointer<AppState> state(&m_state);
-    co_await m_state.verifyLoginCode(m_state.loginEmail(), m_state.loginCode());
-    if (state)
-        state->setLoginIsLoading(false);
+    m_flow.setLoginIsLoading(true);
+    QPointer<SignInFlow> flow(&m_flow);
+    co_await m_flow.verifyLoginCode(m_flow.loginEmail(), m_flow.loginCode());
+    if (flow)
+        flow->setLoginIsLoading(false);
 }
 
 void SignInForm::backToEmail() {
-    m_state.setLoginStage(AppState::LoginStage::email);
-    m_state.setLoginCode(QString());
-    m_state.setAuthErrorMessage(std::nullopt);
+    m_flow.setLoginStage(SignInFlow::LoginStage::Email);
+    m_flow.setLoginCode(QString());
+    m_flow.setAuthErrorMessage(std::nullopt);
 }
 
 void SignInForm::editEmail(const QString& text) {
-    m_state.setLoginEmail(text);
-    m_state.setAuthErrorMessage(std::nullopt);
+    m_flow.setLoginEmail(text);
+    m_flow.setAuthErrorMessage(std::nullopt);
 }
 
 void SignInForm::editCode(const QString& text) {
     const QString code = filterCode(text);
-    const bool changed = code != m_state.loginCode();
-    m_state.setLoginCode(code);
-    if (changed && code.size() == codeLength && !m_state.loginIsLoading())
+    const bool changed = code != m_flow.loginCode();
+    m_flow.setLoginCode(code);
+    if (changed && code.size() == codeLength && !m_flow.loginIsLoading())
         verify();
 }
 

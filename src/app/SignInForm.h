@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppState.h"
+#include "SignInFlow.h"
 
 namespace veloxa {
 
@@ -12,7 +12,7 @@ public:
     static constexpr int cooldownSeconds = 60;
     static constexpr int codeLength = 6;
 
-    explicit SignInForm(AppState& state, QObject* parent = nullptr);
+    explicit SignInForm(SignInFlow& flow, QObject* parent = nullptr);
 
     // Spaces and tabs off both ends; line breaks stay.
     static QString trimmed(const QString& email);
@@ -41,7 +41,7 @@ signals:
     void codeRequested();
 
 private:
-    AppState& m_state;
+    SignInFlow& m_flow;
 };
 
 } // namespace veloxa

@@ -60,7 +60,7 @@ void TrayController::toggleConnection() {
 }
 
 void TrayController::showAbout() {
-    m_state.setSelectedRootTab(AppState::RootTab::about);
+    m_state.setSelectedRootTab(AppState::RootTab::About);
     if (m_onOpen)
         m_onOpen();
 }

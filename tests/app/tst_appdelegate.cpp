@@ -166,7 +166,7 @@ private slots:
         QTRY_VERIFY(!window->isVisible());
         delegate->trayController()->showAbout();
         QVERIFY(window->isVisible());
-        QCOMPARE(delegate->appState().selectedRootTab(), AppState::RootTab::about);
+        QCOMPARE(delegate->appState().selectedRootTab(), AppState::RootTab::About);
         window->close();
         QTRY_VERIFY(!window->isVisible());
         qunsetenv("XDG_ACTIVATION_TOKEN");

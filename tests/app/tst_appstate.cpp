@@ -110,8 +110,8 @@ private slots:
     void startsSignedOutOrRestoresTheSession() {
         auto fresh = makeState();
         QCOMPARE(fresh->isLoggedIn(), false);
-        QCOMPARE(fresh->selectedRootTab(), AppState::RootTab::vpn);
-        QCOMPARE(fresh->selectedRegion(), Region::de);
+        QCOMPARE(fresh->selectedRootTab(), AppState::RootTab::Vpn);
+        QCOMPARE(fresh->selectedRegion(), Region::De);
         QCOMPARE(fresh->tunnelStatus(), TunnelStatus::inactive);
         QCOMPARE(fresh->platform(), DeviceIdentity::platform());
         QVERIFY(fresh->accountRefreshTimer() && fresh->accountRefreshTimer()->isActive());
@@ -145,7 +145,7 @@ private slots:
     void signInStoresTheSessionAndResetsTheForm() {
         auto state = makeState();
         state->setLoginEmail(QStringLiteral("x"));
-        state->setLoginStage(AppState::LoginStage::code);
+        state->setLoginStage(AppState::LoginStage::Code);
         QCoro::waitFor(state->requestLoginCode(dev::DevService::activeSeed));
         QCOMPARE(state->authErrorMessage(), std::nullopt);
         QCoro::waitFor(
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(stored->token && !stored->token->isEmpty());
         QCOMPARE(stored->email, dev::DevService::activeSeed);
         QCOMPARE(state->loginEmail(), QString());
-        QCOMPARE(state->loginStage(), AppState::LoginStage::email);
+        QCOMPARE(state->loginStage(), AppState::LoginStage::Email);
         QCOMPARE(state->devices().size(), 1);
         QCOMPARE(state->devices()[0].deviceUuid, uuid);
         QCOMPARE(state->devices()[0].deviceName, QStringLiteral("Studio — macOS 14.5"));
@@ -283,7 +283,7 @@ private slots:
                                 {DeviceConfig{QStringLiteral("de"), QStringLiteral("Germany"),
                                               QStringLiteral("{}"), QStringLiteral("de.json")}}};
         state->applyLoginResult(onlyGermany);
-        state->setSelectedRegion(Region::ru);
+        state->setSelectedRegion(Region::Ru);
         Localization::shared().setLanguage(AppLanguage::es);
         state->connect();
         QCOMPARE(state->vpnErrorMessage(),
@@ -293,7 +293,7 @@ private slots:
 
         // The first connect creates "Veloxa — Germany"; a later one in ru renames it.
         signIn(*state, dev::DevService::activeSeed);
-        state->setSelectedRegion(Region::de);
+        state->setSelectedRegion(Region::De);
         connectAndSettle(*state);
         QCOMPARE(QString::fromStdString(storedConfigurations()[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Germany"));
@@ -313,7 +313,7 @@ private slots:
         QCOMPARE(state->publicIP(), std::nullopt);
         QCOMPARE(state->connectedRegionLabel(), std::nullopt);
 
-        state->setSelectedRegion(Region::ru);
+        state->setSelectedRegion(Region::Ru);
         connectAndSettle(*state);
         const auto stored = storedConfigurations();
         QCOMPARE(stored.size(), 1u);
@@ -341,7 +341,7 @@ private slots:
         QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
 
         // The next refresh with the same status leaves the tunnel and the message alone.
-        state->setSelectedRegion(Region::de);
+        state->setSelectedRegion(Region::De);
         devPost(QStringLiteral("/dev/accounts"),
                 {{"email", dev::DevService::activeSeed.toStdString()}, {"status", "active"}});
         QCoro::waitFor(state->refreshAccount(token));
@@ -384,15 +384,17 @@ private slots:
         QCOMPARE(state->tunnelStatus(), TunnelStatus::active);
         const QDateTime before = QDateTime::currentDateTimeUtc();
         state->pollTunnel();
-        QCOMPARE(state->selectedRegion(), Region::ru);
+        QCOMPARE(state->selectedRegion(), Region::Ru);
         QVERIFY(state->sessionStartedAt() && *state->sessionStartedAt() >= before.addMSecs(-5));
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Россия"));
         Localization::shared().setLanguage(AppLanguage::en);
 
         // A foreign name leaves the selected region alone.
-        QCOMPARE(AppState::regionForTunnelName(QStringLiteral("Veloxa — Germany")), Region::de);
-        QCOMPARE(AppState::regionForTunnelName(QStringLiteral("Veloxa — germany")), std::nullopt);
-        QCOMPARE(AppState::regionForTunnelName(QStringLiteral("Work VPN")), std::nullopt);
+        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Veloxa — Germany")),
+                 Region::De);
+        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Veloxa — germany")),
+                 std::nullopt);
+        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Work VPN")), std::nullopt);
     }
 
     void canConnectNeedsExactlyActive_data() {

@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(object->property("active").toBool(), true);
         QMetaObject::invokeMethod(object.get(), "dismiss");
         QCOMPARE(state.pendingDeviceLimit(), std::nullopt);
-        QCOMPARE(state.selectedRootTab(), AppState::RootTab::about);
+        QCOMPARE(state.selectedRootTab(), AppState::RootTab::About);
         // Fields the views may not write have no setter reachable from QML.
         QQmlComponent writer(&engine);
         writer.setData(R"(import QtQml

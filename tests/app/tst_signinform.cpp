@@ -1,8 +1,10 @@
 #include "DevService.h"
+#include "api/APIClient.h"
 #include "app/DeviceIdentity.h"
 #include "app/SignInForm.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
+#include "session/SessionStore.h"
 
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -10,14 +12,16 @@
 #include <QTest>
 
 using namespace veloxa;
-using Stage = AppState::LoginStage;
+using Stage = SignInFlow::LoginStage;
 
-// The form's side of signing in, driving a real model against the dev service.
+// The sign-in part on its own with the form's side of signing in, against the dev service.
 class TestSignInForm : public QObject {
     Q_OBJECT
 
     std::unique_ptr<dev::DevService> service;
-    std::unique_ptr<AppState> state;
+    std::unique_ptr<APIClient> api;
+    std::unique_ptr<SessionStore> session;
+    std::unique_ptr<SignInFlow> state;
     std::unique_ptr<SignInForm> form;
 
     qsizetype requestCount(const QString& path) {
@@ -33,9 +37,12 @@ private slots:
     void init() {
         service = std::make_unique<dev::DevService>(dev::DevService::Options{.printCodes = false});
         QVERIFY(service->listen(QHostAddress::LocalHost, 0));
-        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(), service->baseUrl(),
-                                    QUrl(), QStringLiteral("Studio — macOS 14.5")};
-        state = std::make_unique<AppState>(deps);
+        api = std::make_unique<APIClient>(service->baseUrl());
+        session = std::make_unique<SessionStore>(std::make_shared<MemorySecureItemStore>(),
+                                                 QStringLiteral("s"), QStringLiteral("a"),
+                                                 QStringLiteral("l"));
+        state = std::make_unique<SignInFlow>(*api, *session, QStringLiteral("Studio — macOS 14.5"),
+                                             QStringLiteral("linux-x86_64"));
         form = std::make_unique<SignInForm>(*state);
     }
 
@@ -67,7 +74,7 @@ private slots:
         QSignalSpy focused(form.get(), &SignInForm::codeRequested);
         QCoro::waitFor(form->sendCode());
         QCOMPARE(state->loginEmail(), QStringLiteral("active@veloxa.test"));
-        QCOMPARE(state->loginStage(), Stage::code);
+        QCOMPARE(state->loginStage(), Stage::Code);
         QCOMPARE(state->loginIsLoading(), false);
         QCOMPARE(form->cooldownRemaining(), 60);
         QCOMPARE(focused.count(), 1);
@@ -75,7 +82,7 @@ private slots:
         QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/request")), 1);
 
         form->backToEmail();
-        QCOMPARE(state->loginStage(), Stage::email);
+        QCOMPARE(state->loginStage(), Stage::Email);
         QCOMPARE(state->loginCode(), QString());
         QCOMPARE(form->cooldownRemaining(), 60); // the cooldown survives going back
     }
@@ -86,7 +93,7 @@ private slots:
         service.reset(); // the service is gone
         QCoro::waitFor(form->sendCode());
         QVERIFY(state->authErrorMessage());
-        QCOMPARE(state->loginStage(), Stage::email);
+        QCOMPARE(state->loginStage(), Stage::Email);
         QCOMPARE(state->loginIsLoading(), false);
         QCOMPARE(state->otpCooldownEndsAt(), std::nullopt);
     }
@@ -116,9 +123,10 @@ private slots:
         form->editCode(code);
         QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/verify")), 0);
         state->setLoginIsLoading(false);
+        QSignalSpy signedIn(state.get(), &SignInFlow::signedIn);
         form->editCode(code.left(5));
         form->editCode(code.left(3) + QStringLiteral(" ") + code.mid(3) + QStringLiteral("9"));
-        QTRY_VERIFY(state->isLoggedIn());
+        QTRY_COMPARE(signedIn.count(), 1);
         QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/verify")), 1);
         QCOMPARE(state->loginIsLoading(), false);
     }

@@ -84,7 +84,7 @@ private slots:
                  (QStringList{"Verbinden", "Über Veloxa", "-", "Veloxa beenden"}));
 
         tray.menus.last()[1].action(); // About: the about tab, window shown
-        QCOMPARE(state->selectedRootTab(), AppState::RootTab::about);
+        QCOMPARE(state->selectedRootTab(), AppState::RootTab::About);
         QCOMPARE(opened, 2);
         tray.menus.last()[3].action();
         QCOMPARE(quits, 1);

@@ -32,7 +32,7 @@ def happy_road(s):
 
     s.click("chip_ru")  # refused while connected: the other region's chip is disabled
     time.sleep(0.5)
-    if not s.model_is(selectedRegion="de", tunnelStatus="active"):
+    if not s.model_is(selectedRegion="De", tunnelStatus="active"):
         s.fail("switching region while connected was not refused")
     s.log("switching region while connected: refused")
 
@@ -57,7 +57,7 @@ def happy_road(s):
 
     client = s.start_client()
     s.wait_for("the adopted tunnel",
-             lambda: s.model_is(tunnelStatus="active", selectedRegion="de") and
+             lambda: s.model_is(tunnelStatus="active", selectedRegion="De") and
              s.model()["connectedRegionLabel"] and s.model()["sessionStartedAt"])
     s.wait_for("the adopted figures", lambda: s.model()["publicIP"] == "203.0.113.10" and
              s.model()["sessionRxBytes"] > 0)
@@ -132,7 +132,7 @@ def sad_roads(s, client):
     # A wrong code.
     s.sign_in("active@veloxa.test", code="000000")
     s.wait_for("the wrong-code error", lambda: s.model()["authErrorMessage"])
-    if not s.model_is(isLoggedIn=False, loginStage="code"):
+    if not s.model_is(isLoggedIn=False, loginStage="Code"):
         s.fail("a wrong code signed in or left the code step")
     s.shoot("14-wrong-code")
     s.log(f"wrong code: {s.model()['authErrorMessage']}")

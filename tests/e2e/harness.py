@@ -249,7 +249,7 @@ class Session:
         self.type_text(email)
         sent = len(self.dev(f"/dev/mailbox?email={email}")["codes"])
         self.key("Return")
-        self.wait_for("the code step", lambda: self.model_is(loginStage="code"))
+        self.wait_for("the code step", lambda: self.model_is(loginStage="Code"))
         self.click("codeField")
         self.type_text(code or self.latest_code(email, sent))
 

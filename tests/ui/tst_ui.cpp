@@ -25,7 +25,7 @@ public:
         return state;
     }
     Q_INVOKABLE QObject* form(QObject* model) {
-        return new SignInForm(*qobject_cast<AppState*>(model), model);
+        return new SignInForm(qobject_cast<AppState*>(model)->signInFlow(), model);
     }
 };
 

@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     AppState state(
         {std::make_shared<MemorySecureItemStore>(), QUrl(QStringLiteral("http://127.0.0.1:9")),
          QUrl(QStringLiteral("http://127.0.0.1:9/ip")), QStringLiteral("Studio — macOS 14.5")});
-    SignInForm form(state);
+    SignInForm form(state.signInFlow());
     if (!ModelPreview::apply(state, parser.value("state"))) {
         std::fprintf(stderr, "screenshot: unknown state %s\n", qPrintable(parser.value("state")));
         return 2;
@@ -91,11 +91,11 @@ int main(int argc, char* argv[]) {
         return saveTrayMenu(state, parser.value("out"));
     const QString tab = parser.value("tab");
     if (tab == u"vpn")
-        state.setSelectedRootTab(AppState::RootTab::vpn);
+        state.setSelectedRootTab(AppState::RootTab::Vpn);
     else if (tab == u"user")
-        state.setSelectedRootTab(AppState::RootTab::user);
+        state.setSelectedRootTab(AppState::RootTab::User);
     else if (tab == u"about")
-        state.setSelectedRootTab(AppState::RootTab::about);
+        state.setSelectedRootTab(AppState::RootTab::About);
     QQuickView view;
     QmlTypes::prepareEngine(*view.engine());
     view.setColor(Qt::black);

@@ -1,0 +1,95 @@
+#include "SignInFlow.h"
+
+#include "FieldChange.h"
+#include "api/APIClient.h"
+#include "session/SessionStore.h"
+
+#include <QPointer>
+
+namespace veloxa {
+
+SignInFlow::SignInFlow(APIClient& api, SessionStore& session, QString deviceName, QString platform,
+                       QObject* parent)
+    : QObject(parent), m_api(api), m_session(session), m_deviceName(std::move(deviceName)),
+      m_platform(std::move(platform)) {}
+
+void SignInFlow::setPendingDeviceLimit(std::optional<DeviceLimitResult> value) {
+    if (assignChanged(m_pendingDeviceLimit, std::move(value)))
+        emit pendingDeviceLimitChanged();
+}
+void SignInFlow::setAuthErrorMessage(std::optional<QString> value) {
+    if (assignChanged(m_authErrorMessage, std::move(value)))
+        emit authErrorMessageChanged();
+}
+void SignInFlow::setLoginEmail(const QString& value) {
+    if (assignChanged(m_loginEmail, value))
+        emit loginEmailChanged();
+}
+void SignInFlow::setLoginCode(const QString& value) {
+    if (assignChanged(m_loginCode, value))
+        emit loginCodeChanged();
+}
+void SignInFlow::setLoginStage(LoginStage value) {
+    if (assignChanged(m_loginStage, value))
+        emit loginStageChanged();
+}
+void SignInFlow::setLoginIsLoading(bool value) {
+    if (assignChanged(m_loginIsLoading, value))
+        emit loginIsLoadingChanged();
+}
+void SignInFlow::setOtpCooldownEndsAt(std::optional<QDateTime> value) {
+    if (assignChanged(m_otpCooldownEndsAt, std::move(value)))
+        emit otpCooldownEndsAtChanged();
+}
+
+void SignInFlow::resetForm() {
+    setLoginEmail(QString());
+    setLoginCode(QString());
+    setLoginStage(LoginStage::Email);
+    setLoginIsLoading(false);
+    setOtpCooldownEndsAt(std::nullopt);
+}
+
+// Each operation applies its answer to the state it finds when the answer comes, and
+// nothing once this part is gone.
+QCoro::Task<> SignInFlow::requestLoginCode(QString email) {
+    QPointer<SignInFlow> self(this);
+    setAuthErrorMessage(std::nullopt);
+    const auto result = co_await m_api.requestOTP(email);
+    if (self && !result)
+        setAuthErrorMessage(result.error().description());
+}
+
+QCoro::Task<> SignInFlow::verifyLoginCode(QString email, QString code) {
+    QPointer<SignInFlow> self(this);
+    setAuthErrorMessage(std::nullopt);
+    const QString uuid = m_session.currentDeviceUUID();
+    const auto result = co_await m_api.verifyOTP(email, code, uuid, m_deviceName, m_platform);
+    if (!self)
+        co_return;
+    if (result)
+        emit signedIn(*result);
+    else if (result.error().kind() == APIError::Kind::deviceLimitReached)
+        setPendingDeviceLimit(result.error().deviceLimit());
+    else
+        setAuthErrorMessage(result.error().description());
+}
+
+QCoro::Task<> SignInFlow::replaceDevice(QString oldDeviceUUID) {
+    if (!m_pendingDeviceLimit)
+        co_return;
+    QPointer<SignInFlow> self(this);
+    setAuthErrorMessage(std::nullopt);
+    const QString replaceToken = m_pendingDeviceLimit->replaceToken;
+    const auto result = co_await m_api.replaceOldDevice(replaceToken, oldDeviceUUID);
+    if (!self)
+        co_return;
+    if (!result) {
+        setAuthErrorMessage(result.error().description());
+        co_return;
+    }
+    setPendingDeviceLimit(std::nullopt);
+    emit signedIn(*result);
+}
+
+} // namespace veloxa

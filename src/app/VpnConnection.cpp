@@ -1,0 +1,221 @@
+#include "VpnConnection.h"
+
+#include "AccountSession.h"
+#include "FieldChange.h"
+#include "PublicIPLookup.h"
+#include "localization/Localization.h"
+
+namespace veloxa {
+
+using T = Localization::Text;
+
+VpnConnection::VpnConnection(const AccountSession& account, QUrl ipEchoURL,
+                             std::chrono::milliseconds ipEchoTimeout,
+                             std::chrono::milliseconds pollInterval, QObject* parent)
+    : QObject(parent), m_account(account), m_pollInterval(pollInterval),
+      m_ipLookup(new PublicIPLookup(std::move(ipEchoURL), ipEchoTimeout, this)) {
+    QObject::connect(m_ipLookup, &PublicIPLookup::found, this,
+                     [this](const QString& address) { setPublicIP(address); });
+}
+
+void VpnConnection::setSelectedRegion(Region value) {
+    if (assignChanged(m_selectedRegion, value))
+        emit selectedRegionChanged();
+}
+void VpnConnection::setTunnelStatus(TunnelStatus value) {
+    if (assignChanged(m_tunnelStatus, value))
+        emit tunnelStatusChanged();
+}
+void VpnConnection::setSessionStartedAt(std::optional<QDateTime> value) {
+    if (assignChanged(m_sessionStartedAt, std::move(value)))
+        emit sessionStartedAtChanged();
+}
+void VpnConnection::setSessionRxBytes(quint64 value) {
+    if (assignChanged(m_sessionRxBytes, value))
+        emit sessionRxBytesChanged();
+}
+void VpnConnection::setSessionTxBytes(quint64 value) {
+    if (assignChanged(m_sessionTxBytes, value))
+        emit sessionTxBytesChanged();
+}
+void VpnConnection::setPublicIP(std::optional<QString> value) {
+    if (assignChanged(m_publicIP, std::move(value)))
+        emit publicIPChanged();
+}
+void VpnConnection::setConnectedRegionLabel(std::optional<QString> value) {
+    if (assignChanged(m_connectedRegionLabel, std::move(value)))
+        emit connectedRegionLabelChanged();
+}
+void VpnConnection::setVpnErrorMessage(std::optional<QString> value) {
+    if (assignChanged(m_vpnErrorMessage, std::move(value)))
+        emit vpnErrorMessageChanged();
+}
+
+QString VpnConnection::tunnelName(Region region) {
+    return QStringLiteral("Veloxa — ") +
+           (region == Region::Ru ? QStringLiteral("Russia") : QStringLiteral("Germany"));
+}
+
+std::optional<VpnConnection::Region> VpnConnection::regionForTunnelName(const QString& name) {
+    for (Region region : {Region::De, Region::Ru})
+        if (tunnelName(region) == name)
+            return region;
+    return std::nullopt;
+}
+
+SingboxTunnelsManager::Container VpnConnection::firstTunnel() const {
+    if (!m_tunnelsManager || m_tunnelsManager->tunnels().isEmpty())
+        return nullptr;
+    return m_tunnelsManager->tunnels().first();
+}
+
+void VpnConnection::startStatusPolling() {
+    if (m_pollTimer)
+        delete m_pollTimer;
+    auto* timer = new QTimer(this);
+    timer->setInterval(m_pollInterval);
+    // Owned by this part, so a tick never outlives it; Qt timers keep firing in menus.
+    QObject::connect(timer, &QTimer::timeout, this, &VpnConnection::pollTunnel);
+    timer->start();
+    m_pollTimer = timer;
+}
+
+void VpnConnection::connect() {
+    setVpnErrorMessage(std::nullopt);
+    if (!m_account.isLoggedIn())
+        return;
+    if (!m_account.subscriptionIsActive()) {
+        setVpnErrorMessage(Localization::shared().text(T::subscriptionInactiveCheckAccount));
+        return;
+    }
+    const auto& configs = m_account.configsByRegion();
+    const auto it = configs.constFind(rawValue(m_selectedRegion));
+    if (it == configs.cend()) {
+        setVpnErrorMessage(Localization::shared().text(T::noConfigForRegion));
+        return;
+    }
+    if (!m_tunnelsManager)
+        return;
+    const DeviceConfig config = *it;
+    const SingboxTunnelConfiguration tunnel{tunnelName(m_selectedRegion), config.config};
+    QPointer<VpnConnection> self(this);
+    if (auto first = firstTunnel()) {
+        m_tunnelsManager->modify(first, tunnel, [self, config](auto error) {
+            if (!self)
+                return;
+            if (error)
+                self->setVpnErrorMessage(message(*error));
+            else
+                self->beginTunnelSession(config);
+        });
+    } else {
+        m_tunnelsManager->add(tunnel, [self, config](auto added) {
+            if (!self)
+                return;
+            if (!added)
+                self->setVpnErrorMessage(message(added.error()));
+            else
+                self->beginTunnelSession(config);
+        });
+    }
+}
+
+void VpnConnection::beginTunnelSession(const DeviceConfig& config) {
+    const auto first = firstTunnel();
+    if (!first)
+        return;
+    setConnectedRegionLabel(config.regionLabel);
+    setSessionStartedAt(QDateTime::currentDateTimeUtc());
+    setSessionRxBytes(0);
+    setSessionTxBytes(0);
+    setPublicIP(std::nullopt);
+    m_ipLookup->newSession();
+    QPointer<VpnConnection> self(this);
+    m_tunnelsManager->startActivation(first, [self](std::optional<QString> error) {
+        if (self && error)
+            self->setVpnErrorMessage(*error);
+    });
+}
+
+void VpnConnection::disconnect() {
+    if (auto first = firstTunnel())
+        first->stopActivation();
+}
+
+void VpnConnection::toggleConnection() {
+    if (m_tunnelStatus == TunnelStatus::active)
+        disconnect();
+    else
+        connect();
+}
+
+void VpnConnection::endSession() {
+    if (tunnelIsUp())
+        disconnect();
+    if (auto first = firstTunnel())
+        m_tunnelsManager->remove(first, [](auto) {});
+}
+
+void VpnConnection::stopForLapsedSubscription() {
+    if (!tunnelIsUp())
+        return;
+    disconnect();
+    setVpnErrorMessage(Localization::shared().text(T::subscriptionInactiveDisconnected));
+}
+
+void VpnConnection::refreshTunnelStatus() {
+    const auto first = firstTunnel();
+    setTunnelStatus(first ? first->status() : TunnelStatus::inactive);
+}
+
+void VpnConnection::clearSession() {
+    setSessionStartedAt(std::nullopt);
+    setSessionRxBytes(0);
+    setSessionTxBytes(0);
+    setPublicIP(std::nullopt);
+    setConnectedRegionLabel(std::nullopt);
+    m_ipLookup->newSession();
+}
+
+void VpnConnection::pollTunnel() {
+    refreshTunnelStatus();
+    const TunnelStatus previous = std::exchange(m_previousStatus, m_tunnelStatus);
+    if (m_tunnelStatus != TunnelStatus::active) {
+        if (previous == TunnelStatus::active)
+            clearSession();
+        return;
+    }
+    const auto first = firstTunnel();
+    if (!first)
+        return;
+    if (previous != TunnelStatus::active) {
+        m_ipLookup->newSession(); // what the echo said before the tunnel came up is not its address
+        QString name = first->tunnelProvider()->localizedDescription;
+        if (name.isEmpty())
+            name = QStringLiteral("Unnamed");
+        const Region region = regionForTunnelName(name).value_or(m_selectedRegion);
+        setSelectedRegion(region);
+        if (!m_sessionStartedAt)
+            setSessionStartedAt(QDateTime::currentDateTimeUtc());
+        if (!m_connectedRegionLabel) {
+            const auto& configs = m_account.configsByRegion();
+            const auto it = configs.constFind(rawValue(region));
+            setConnectedRegionLabel(it != configs.cend()
+                                        ? it->regionLabel
+                                        : Localization::shared().regionName(rawValue(region)));
+        }
+    }
+    if (first->status() != TunnelStatus::inactive) {
+        QPointer<VpnConnection> self(this);
+        first->getRuntimeTunnelConfiguration([self](std::optional<SingboxRuntimeStats> stats) {
+            if (!self || !stats)
+                return;
+            self->setSessionRxBytes(stats->rxBytes);
+            self->setSessionTxBytes(stats->txBytes);
+        });
+    }
+    if (!m_publicIP)
+        m_ipLookup->ask();
+}
+
+} // namespace veloxa
