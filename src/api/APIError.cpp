@@ -1,4 +1,5 @@
 #include "APIError.h"
+#include "JsonReader.h"
 
 #include "localization/Localization.h"
 

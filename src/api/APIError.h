@@ -7,6 +7,8 @@
 
 namespace veloxa {
 
+struct DecodeError;
+
 // The one error of the service API. Its description is read in the current interface
 // language at the moment it is taken.
 class APIError {

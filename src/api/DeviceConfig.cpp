@@ -1,4 +1,5 @@
 #include "DeviceConfig.h"
+#include "JsonReader.h"
 
 namespace veloxa {
 

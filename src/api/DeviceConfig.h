@@ -1,8 +1,14 @@
 #pragma once
 
-#include "JsonReader.h"
+#include <QObject>
+#include <QString>
+#include <nlohmann/json_fwd.hpp>
+
+#include <optional>
 
 namespace veloxa {
+
+class JsonReader;
 
 // One tunnel configuration of the account for one region.
 struct DeviceConfig {

@@ -1,4 +1,5 @@
 #include "DeviceLimitResult.h"
+#include "JsonReader.h"
 
 #include <QVariant>
 

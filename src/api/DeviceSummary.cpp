@@ -1,4 +1,5 @@
 #include "DeviceSummary.h"
+#include "JsonReader.h"
 
 namespace veloxa {
 

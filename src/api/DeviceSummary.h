@@ -1,12 +1,17 @@
 #pragma once
 
-#include "JsonReader.h"
+#include <QStringList>
+#include <nlohmann/json_fwd.hpp>
+
+#include <optional>
 
 #include <QHashFunctions>
 #include <QObject>
 #include <QVariant>
 
 namespace veloxa {
+
+class JsonReader;
 
 // One device registered on the account. Dates are carried as the service sent them.
 struct DeviceSummary {

@@ -1,4 +1,5 @@
 #include "LoginResult.h"
+#include "JsonReader.h"
 
 #include "BearerToken.h"
 

@@ -1,4 +1,5 @@
 #include "MeResult.h"
+#include "JsonReader.h"
 
 namespace veloxa {
 

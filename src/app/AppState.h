@@ -143,10 +143,10 @@ public:
     const QMap<QString, DeviceConfig>& configsByRegion() const {
         return m_account->configsByRegion();
     }
-    const SingboxTunnelsManager::Pointer& tunnelsManager() const {
+    const std::shared_ptr<SingboxTunnelsManager>& tunnelsManager() const {
         return m_connection->tunnelsManager();
     }
-    void setTunnelsManager(SingboxTunnelsManager::Pointer m) {
+    void setTunnelsManager(std::shared_ptr<SingboxTunnelsManager> m) {
         m_connection->setTunnelsManager(std::move(m));
     }
     QTimer* pollTimer() const { return m_connection->pollTimer(); }

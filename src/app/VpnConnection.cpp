@@ -4,6 +4,7 @@
 #include "FieldChange.h"
 #include "PublicIPLookup.h"
 #include "localization/Localization.h"
+#include "tunnel/SingboxTunnelsManager.h"
 
 namespace veloxa {
 

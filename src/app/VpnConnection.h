@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ModelEnums.h"
-#include "tunnel/SingboxTunnelsManager.h"
 #include "tunnel/TunnelStatus.h"
 
 #include <QDateTime>
@@ -11,12 +10,15 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 namespace veloxa {
 
 class AccountSession;
 class PublicIPLookup;
+class SingboxTunnelContainer;
+class SingboxTunnelsManager;
 struct DeviceConfig;
 
 // The model's connection part: the region, connecting and disconnecting through the
@@ -60,8 +62,10 @@ public:
         return m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating;
     }
 
-    const SingboxTunnelsManager::Pointer& tunnelsManager() const { return m_tunnelsManager; }
-    void setTunnelsManager(SingboxTunnelsManager::Pointer manager) {
+    const std::shared_ptr<SingboxTunnelsManager>& tunnelsManager() const {
+        return m_tunnelsManager;
+    }
+    void setTunnelsManager(std::shared_ptr<SingboxTunnelsManager> manager) {
         m_tunnelsManager = std::move(manager);
     }
     QTimer* pollTimer() const { return m_pollTimer; }
@@ -92,12 +96,12 @@ private:
     void beginTunnelSession(const DeviceConfig& config);
     // Session time, counters, address and label back to "no session".
     void clearSession();
-    SingboxTunnelsManager::Container firstTunnel() const;
+    std::shared_ptr<SingboxTunnelContainer> firstTunnel() const;
 
     const AccountSession& m_account;
     std::chrono::milliseconds m_pollInterval;
     PublicIPLookup* m_ipLookup;
-    SingboxTunnelsManager::Pointer m_tunnelsManager;
+    std::shared_ptr<SingboxTunnelsManager> m_tunnelsManager;
     QPointer<QTimer> m_pollTimer;
     TunnelStatus m_previousStatus = TunnelStatus::inactive;
     Region m_selectedRegion = Region::De;

@@ -6,6 +6,7 @@
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
 #include "support/TunnelServiceProcess.h"
+#include "tunnel/SingboxTunnelsManager.h"
 
 #include <QCoro/QCoroTask>
 #include <QHostAddress>
