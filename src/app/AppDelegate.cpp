@@ -181,7 +181,7 @@ bool AppDelegate::applicationShouldHandleReopen() {
 }
 
 bool AppDelegate::applicationShouldTerminate() {
-    if (m_appState->tunnelStatus() == TunnelStatus::active)
+    if (m_appState->tunnelStatus() == TunnelStatus::Active)
         m_hooks.alert(QMessageBox::Information, QStringLiteral("Veloxa is exiting"),
                       QStringLiteral("The VPN tunnel will remain active, since it's managed by "
                                      "the system extension rather than this app."));

@@ -133,11 +133,11 @@ AppState::AccountScreen AppState::accountScreen() const {
 }
 
 QString AppState::receivedText() const {
-    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::active, sessionRxBytes());
+    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::Active, sessionRxBytes());
 }
 
 QString AppState::sentText() const {
-    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::active, sessionTxBytes());
+    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::Active, sessionTxBytes());
 }
 
 void AppState::activateSystemExtension(SystemExtensionActivator& activator,

@@ -7,6 +7,7 @@
 #include "VpnConnection.h"
 
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 
 #include <chrono>
 #include <memory>
@@ -25,6 +26,8 @@ class SystemExtensionManager;
 // redraw on its change signals.
 class AppState : public ModelEnums {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The model is made by the application")
 
     // clang-format off
     Q_PROPERTY(RootTab selectedRootTab READ selectedRootTab WRITE setSelectedRootTab NOTIFY selectedRootTabChanged)

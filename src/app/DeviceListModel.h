@@ -3,6 +3,7 @@
 #include "api/DeviceSummary.h"
 
 #include <QAbstractListModel>
+#include <QtQml/qqmlregistration.h>
 
 namespace veloxa {
 
@@ -10,6 +11,7 @@ namespace veloxa {
 // service's order. Rows carry typed roles instead of QVariant maps.
 class DeviceListModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
 public:
     enum Role { deviceUuidRole = Qt::UserRole + 1, deviceNameRole, platformRole, isThisDeviceRole };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 
 namespace veloxa {
 
@@ -9,6 +10,7 @@ namespace veloxa {
 // Cases are capitalised because QML reads no other enumeration keys.
 class ModelEnums : public QObject {
     Q_OBJECT
+    QML_ANONYMOUS
 public:
     using QObject::QObject;
 

@@ -87,11 +87,11 @@ bool ModelPreview::apply(AppState& s, const QString& name) {
         return true;
     }
     if (name == u"connecting") {
-        s.connection().setTunnelStatus(TunnelStatus::activating);
+        s.connection().setTunnelStatus(TunnelStatus::Activating);
         s.connection().setSessionStartedAt(now);
         s.connection().setConnectedRegionLabel(QStringLiteral("Germany · Frankfurt"));
     } else if (name == u"connected") {
-        s.connection().setTunnelStatus(TunnelStatus::active);
+        s.connection().setTunnelStatus(TunnelStatus::Active);
         s.connection().setSessionStartedAt(now.addSecs(-3725));
         s.connection().setSessionRxBytes(1572864);
         s.connection().setSessionTxBytes(1536);

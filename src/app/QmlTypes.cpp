@@ -1,9 +1,6 @@
 #include "QmlTypes.h"
 
-#include "AppState.h"
-#include "SignInForm.h"
 #include "localization/Localization.h"
-#include "tunnel/TunnelStatus.h"
 #include "ui/HaloImageProvider.h"
 #include "ui/SymbolImageProvider.h"
 #include "ui/ViewFormat.h"
@@ -11,33 +8,20 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 
+void qml_register_types_Veloxa_Core();
+
 namespace veloxa {
 
 void QmlTypes::registerAll() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    const char* uri = "Veloxa.Core";
-    qmlRegisterUncreatableMetaObject(TunnelStatusNS::staticMetaObject, uri, 1, 0, "TunnelStatus",
-                                     QStringLiteral("TunnelStatus is an enumeration"));
-    qmlRegisterUncreatableMetaObject(AppLanguageNS::staticMetaObject, uri, 1, 0, "AppLanguage",
-                                     QStringLiteral("AppLanguage is an enumeration"));
-    qmlRegisterUncreatableType<AppState>(uri, 1, 0, "AppState",
-                                         QStringLiteral("The model is made by the application"));
-    qmlRegisterUncreatableType<SignInForm>(uri, 1, 0, "SignInForm",
-                                           QStringLiteral("Made by the application"));
+    // The linker would drop the generated registration of a static library's module
+    // that nothing names.
+    volatile auto registration = &qml_register_types_Veloxa_Core;
+    Q_UNUSED(registration);
     qRegisterMetaType<DeviceSummary>();
     qRegisterMetaType<DeviceLimitResult>();
     // The one shared instance for every engine (the window's, and tests' own), never
     // owned by any of them.
     QQmlEngine::setObjectOwnership(&Localization::shared(), QQmlEngine::CppOwnership);
-    qmlRegisterSingletonType<Localization>(
-        uri, 1, 0, "Localization",
-        [](QQmlEngine*, QJSEngine*) -> QObject* { return &Localization::shared(); });
-    qmlRegisterSingletonType<ViewFormat>(
-        uri, 1, 0, "ViewFormat",
-        [](QQmlEngine*, QJSEngine*) -> QObject* { return new ViewFormat; });
 }
 
 void QmlTypes::prepareEngine(QQmlEngine& engine) {

@@ -2,12 +2,16 @@
 
 #include "SignInFlow.h"
 
+#include <QtQml/qqmlregistration.h>
+
 namespace veloxa {
 
 // The sign-in form's half of the sign-in contract, kept out of the views: trimming and
 // validating the address, the resend cooldown, the code filter and automatic verification.
 class SignInForm : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the application")
 public:
     static constexpr int cooldownSeconds = 60;
     static constexpr int codeLength = 6;

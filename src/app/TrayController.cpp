@@ -24,9 +24,9 @@ TrayController::TrayController(AppState& state, TrayBackend& backend, std::funct
 }
 
 QString TrayController::iconFor(TunnelStatus status) {
-    if (status == TunnelStatus::inactive)
+    if (status == TunnelStatus::Inactive)
         return QStringLiteral("shield.slash");
-    if (status == TunnelStatus::active)
+    if (status == TunnelStatus::Active)
         return QStringLiteral("bolt.shield.fill");
     return QStringLiteral("bolt.shield");
 }
@@ -47,7 +47,7 @@ QList<TrayMenuEntry> TrayController::menuEntries() {
                 (self->*method)();
         };
     };
-    const bool active = m_state.tunnelStatus() == TunnelStatus::active;
+    const bool active = m_state.tunnelStatus() == TunnelStatus::Active;
     return {{loc.text(active ? T::menuDisconnect : T::menuConnect),
              call(&TrayController::toggleConnection)},
             {loc.text(T::menuAbout), call(&TrayController::showAbout)},

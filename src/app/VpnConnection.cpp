@@ -144,7 +144,7 @@ void VpnConnection::disconnect() {
 }
 
 void VpnConnection::toggleConnection() {
-    if (m_tunnelStatus == TunnelStatus::active)
+    if (m_tunnelStatus == TunnelStatus::Active)
         disconnect();
     else
         connect();
@@ -166,7 +166,7 @@ void VpnConnection::stopForLapsedSubscription() {
 
 void VpnConnection::refreshTunnelStatus() {
     const auto first = firstTunnel();
-    setTunnelStatus(first ? first->status() : TunnelStatus::inactive);
+    setTunnelStatus(first ? first->status() : TunnelStatus::Inactive);
 }
 
 void VpnConnection::clearSession() {
@@ -181,15 +181,15 @@ void VpnConnection::clearSession() {
 void VpnConnection::pollTunnel() {
     refreshTunnelStatus();
     const TunnelStatus previous = std::exchange(m_previousStatus, m_tunnelStatus);
-    if (m_tunnelStatus != TunnelStatus::active) {
-        if (previous == TunnelStatus::active)
+    if (m_tunnelStatus != TunnelStatus::Active) {
+        if (previous == TunnelStatus::Active)
             clearSession();
         return;
     }
     const auto first = firstTunnel();
     if (!first)
         return;
-    if (previous != TunnelStatus::active) {
+    if (previous != TunnelStatus::Active) {
         m_ipLookup->newSession(); // what the echo said before the tunnel came up is not its address
         QString name = first->tunnelProvider()->localizedDescription;
         if (name.isEmpty())
@@ -206,7 +206,7 @@ void VpnConnection::pollTunnel() {
                                         : Localization::shared().regionName(rawValue(region)));
         }
     }
-    if (first->status() != TunnelStatus::inactive) {
+    if (first->status() != TunnelStatus::Inactive) {
         QPointer<VpnConnection> self(this);
         first->getRuntimeTunnelConfiguration([self](std::optional<SingboxRuntimeStats> stats) {
             if (!self || !stats)

@@ -59,7 +59,7 @@ public:
     void setVpnErrorMessage(std::optional<QString> value);
     // Connected or on the way there: what signing out and a lapsed subscription stop.
     bool tunnelIsUp() const {
-        return m_tunnelStatus == TunnelStatus::active || m_tunnelStatus == TunnelStatus::activating;
+        return m_tunnelStatus == TunnelStatus::Active || m_tunnelStatus == TunnelStatus::Activating;
     }
 
     const std::shared_ptr<SingboxTunnelsManager>& tunnelsManager() const {
@@ -103,9 +103,9 @@ private:
     PublicIPLookup* m_ipLookup;
     std::shared_ptr<SingboxTunnelsManager> m_tunnelsManager;
     QPointer<QTimer> m_pollTimer;
-    TunnelStatus m_previousStatus = TunnelStatus::inactive;
+    TunnelStatus m_previousStatus = TunnelStatus::Inactive;
     Region m_selectedRegion = Region::De;
-    TunnelStatus m_tunnelStatus = TunnelStatus::inactive;
+    TunnelStatus m_tunnelStatus = TunnelStatus::Inactive;
     std::optional<QDateTime> m_sessionStartedAt;
     quint64 m_sessionRxBytes = 0;
     quint64 m_sessionTxBytes = 0;

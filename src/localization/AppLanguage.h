@@ -11,7 +11,7 @@ namespace veloxa {
 namespace AppLanguageNS {
 Q_NAMESPACE
 // The interface languages, in the order of the language picker.
-enum class AppLanguage { en, ru, es, de, En = en, Ru = ru, Es = es, De = de };
+enum class AppLanguage { en, ru, es, de };
 Q_ENUM_NS(AppLanguage)
 } // namespace AppLanguageNS
 

@@ -91,6 +91,10 @@ Localization::~Localization() {
         QCoreApplication::removeTranslator(m_appTranslator); // shared: only taken out
 }
 
+Localization* Localization::create(QQmlEngine*, QJSEngine*) {
+    return &shared();
+}
+
 Localization& Localization::shared() {
     static Localization* instance = [] {
         auto* settings = new QSettings(QSettings::NativeFormat, QSettings::UserScope,

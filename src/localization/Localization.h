@@ -6,8 +6,11 @@
 #include <QObject>
 #include <QTranslator>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <memory>
 
+class QJSEngine;
+class QQmlEngine;
 class QSettings;
 
 namespace veloxa {
@@ -18,6 +21,8 @@ namespace veloxa {
 // qsTr, and this class installs the chosen language's translator and gives C++ its texts.
 class Localization : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(veloxa::AppLanguage language READ language WRITE setLanguage NOTIFY languageChanged)
     Q_PROPERTY(QString languageCode READ languageCode WRITE setLanguageCode NOTIFY languageChanged)
     // [{code, displayName}] in picker order.
@@ -51,6 +56,8 @@ public:
 
     // The process-wide instance (user settings, the system's preferred languages).
     static Localization& shared();
+    // Every engine gets the shared instance, which none of them owns.
+    static Localization* create(QQmlEngine*, QJSEngine*);
 
     AppLanguage language() const { return m_language; }
     void setLanguage(AppLanguage language);

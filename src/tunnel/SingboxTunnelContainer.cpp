@@ -65,16 +65,16 @@ void SingboxTunnelContainer::startActivation(Completion done) {
     if (!session) {
         qCCritical(lcSingboxTunnel)
             << "startActivation: connection is not an NETunnelProviderSession (stale manager?)";
-        m_status = TunnelStatus::inactive;
+        m_status = TunnelStatus::Inactive;
         return done(QStringLiteral("Could not start tunnel session"));
     }
-    m_status = TunnelStatus::activating;
+    m_status = TunnelStatus::Activating;
     std::weak_ptr<SingboxTunnelContainer> weak = weak_from_this();
     auto failed = [weak, done](const QString& error) {
         qCCritical(lcSingboxTunnel).noquote()
             << "startActivation: session.startTunnel() threw:" << error;
         if (auto self = weak.lock())
-            self->m_status = TunnelStatus::inactive;
+            self->m_status = TunnelStatus::Inactive;
         done(error);
     };
     const auto immediate = session->startTunnel([failed, done](std::optional<QString> error) {
@@ -94,7 +94,7 @@ void SingboxTunnelContainer::stopActivation() {
 
 void SingboxTunnelContainer::refreshStatus() {
     const TunnelStatus next = currentSystemStatus();
-    if (next == TunnelStatus::inactive && m_status != TunnelStatus::inactive && m_xpc) {
+    if (next == TunnelStatus::Inactive && m_status != TunnelStatus::Inactive && m_xpc) {
         // The statistics channel closes once, on the move into inactive.
         m_xpc->invalidate();
         m_xpc.reset();

@@ -51,7 +51,7 @@ private:
         void operator()(LocalXPCConnection* c) const { c->deleteLater(); }
     };
 
-    TunnelStatus m_status = TunnelStatus::inactive;
+    TunnelStatus m_status = TunnelStatus::Inactive;
     std::shared_ptr<TunnelProviderManager> m_provider;
     std::unique_ptr<LocalXPCConnection, DeleteLater> m_xpc;
     Bundle m_bundle;

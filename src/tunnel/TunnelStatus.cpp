@@ -10,19 +10,19 @@ std::optional<TunnelStatus> fromRaw(qint64 raw) {
 
 QString text(TunnelStatus status) {
     switch (status) {
-    case TunnelStatus::inactive:
+    case TunnelStatus::Inactive:
         return QStringLiteral("inactive");
-    case TunnelStatus::activating:
+    case TunnelStatus::Activating:
         return QStringLiteral("activating");
-    case TunnelStatus::active:
+    case TunnelStatus::Active:
         return QStringLiteral("active");
-    case TunnelStatus::deactivating:
+    case TunnelStatus::Deactivating:
         return QStringLiteral("deactivating");
-    case TunnelStatus::reasserting:
+    case TunnelStatus::Reasserting:
         return QStringLiteral("reasserting");
-    case TunnelStatus::restarting:
+    case TunnelStatus::Restarting:
         return QStringLiteral("restarting");
-    case TunnelStatus::waiting:
+    case TunnelStatus::Waiting:
         return QStringLiteral("waiting");
     }
     return QStringLiteral("unknown(%1)").arg(static_cast<qint64>(status));
@@ -32,17 +32,17 @@ TunnelStatus fromVPNStatus(int vpnRaw) {
     switch (static_cast<VPNStatus>(vpnRaw)) {
     case VPNStatus::invalid:
     case VPNStatus::disconnected:
-        return TunnelStatus::inactive;
+        return TunnelStatus::Inactive;
     case VPNStatus::connecting:
-        return TunnelStatus::activating;
+        return TunnelStatus::Activating;
     case VPNStatus::connected:
-        return TunnelStatus::active;
+        return TunnelStatus::Active;
     case VPNStatus::reasserting:
-        return TunnelStatus::reasserting;
+        return TunnelStatus::Reasserting;
     case VPNStatus::disconnecting:
-        return TunnelStatus::deactivating;
+        return TunnelStatus::Deactivating;
     }
-    return TunnelStatus::inactive;
+    return TunnelStatus::Inactive;
 }
 
 QString vpnStatusText(int vpnRaw) {

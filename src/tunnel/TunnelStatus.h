@@ -11,22 +11,15 @@ namespace veloxa {
 namespace TunnelStatusNS {
 Q_NAMESPACE
 
+// Capitalised: QML reads only enumeration keys that start with a capital.
 enum class TunnelStatus : qint64 {
-    inactive = 0,
-    activating = 1,
-    active = 2,
-    deactivating = 3,
-    reasserting = 4,
-    restarting = 5,
-    waiting = 6,
-    // Capitalised aliases for QML, which reads only keys that start with a capital.
-    Inactive = inactive,
-    Activating = activating,
-    Active = active,
-    Deactivating = deactivating,
-    Reasserting = reasserting,
-    Restarting = restarting,
-    Waiting = waiting,
+    Inactive = 0,
+    Activating = 1,
+    Active = 2,
+    Deactivating = 3,
+    Reasserting = 4,
+    Restarting = 5,
+    Waiting = 6,
 };
 Q_ENUM_NS(TunnelStatus)
 } // namespace TunnelStatusNS

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QUrl>
 #include <QVariant>
+#include <QtQml/qqmlregistration.h>
 
 namespace veloxa {
 
@@ -13,6 +14,8 @@ namespace veloxa {
 // QML numbers are doubles, so byte counts are formatted here.
 class ViewFormat : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
 public:
     using QObject::QObject;
 

@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(r.alerts[0].informative, QStringLiteral("The tunnel service is not running."));
         QVERIFY(!delegate->tunnelsManager());
         QVERIFY(!delegate->appState().pollTimer());
-        QCOMPARE(delegate->appState().tunnelStatus(), TunnelStatus::inactive);
+        QCOMPARE(delegate->appState().tunnelStatus(), TunnelStatus::Inactive);
     }
 
     void successfulLoadStartsPolling() {

@@ -88,7 +88,7 @@ class TestAppState : public QObject {
     void connectAndSettle(AppState& state) {
         state.connect();
         QTRY_COMPARE(state.tunnelsManager()->tunnels().size(), 1);
-        QTRY_VERIFY((state.pollTunnel(), state.tunnelStatus() == TunnelStatus::active));
+        QTRY_VERIFY((state.pollTunnel(), state.tunnelStatus() == TunnelStatus::Active));
     }
 
 private slots:
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(fresh->isLoggedIn(), false);
         QCOMPARE(fresh->selectedRootTab(), AppState::RootTab::Vpn);
         QCOMPARE(fresh->selectedRegion(), Region::De);
-        QCOMPARE(fresh->tunnelStatus(), TunnelStatus::inactive);
+        QCOMPARE(fresh->tunnelStatus(), TunnelStatus::Inactive);
         QCOMPARE(fresh->platform(), DeviceIdentity::platform());
         QVERIFY(fresh->accountRefreshTimer() && fresh->accountRefreshTimer()->isActive());
         QCOMPARE(fresh->accountRefreshTimer()->interval(), 60000);
@@ -308,7 +308,7 @@ private slots:
         QCOMPARE(state->sessionTxBytes(), 1024u);
 
         state->toggleConnection(); // active: disconnects
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
+        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
         QCOMPARE(state->sessionStartedAt(), std::nullopt);
         QCOMPARE(state->sessionRxBytes(), 0u);
         QCOMPARE(state->publicIP(), std::nullopt);
@@ -339,7 +339,7 @@ private slots:
         QCoro::waitFor(state->refreshAccount(token));
         QCOMPARE(state->subscriptionStatus(), QStringLiteral("expired"));
         QCOMPARE(state->vpnErrorMessage(), QStringLiteral("Abo inaktiv — VPN getrennt."));
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
+        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
 
         // The next refresh with the same status leaves the tunnel and the message alone.
         state->setSelectedRegion(Region::De);
@@ -350,11 +350,11 @@ private slots:
         devPost(QStringLiteral("/dev/accounts"),
                 {{"email", dev::DevService::activeSeed.toStdString()}, {"status", "inactive"}});
         QCoro::waitFor(state->refreshAccount(token));
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
+        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
         state->connect(); // refused now
         QCoro::waitFor(state->refreshAccount(token));
         QTest::qWait(300);
-        QCOMPARE(state->tunnelStatus(), TunnelStatus::inactive);
+        QCOMPARE(state->tunnelStatus(), TunnelStatus::Inactive);
         QCOMPARE(state->vpnErrorMessage(),
                  QStringLiteral(
                      "Abo inaktiv — Verbindung nicht verfügbar. Status im Tab „Konto“ prüfen."));
@@ -382,7 +382,7 @@ private slots:
         auto state = makeState();
         state->setTunnelsManager(loadManager());
         state->refreshTunnelStatus();
-        QCOMPARE(state->tunnelStatus(), TunnelStatus::active);
+        QCOMPARE(state->tunnelStatus(), TunnelStatus::Active);
         const QDateTime before = QDateTime::currentDateTimeUtc();
         state->pollTunnel();
         QCOMPARE(state->selectedRegion(), Region::Ru);
@@ -473,10 +473,10 @@ private slots:
         // A new process: the status before its first refresh is empty, not "active".
         auto restarted = makeState();
         restarted->setTunnelsManager(loadManager());
-        QTRY_VERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::active));
+        QTRY_VERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::Active));
         QTRY_COMPARE(restarted->subscriptionStatus(), QStringLiteral("expired"));
         QTest::qWait(500);
-        QVERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::active));
+        QVERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::Active));
         QCOMPARE(restarted->vpnErrorMessage(), std::nullopt);
     }
 
@@ -489,7 +489,7 @@ private slots:
         state->signOut();
         QVERIFY(!state->isLoggedIn());
         QTRY_COMPARE(storedConfigurations().size(), 0u);
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::inactive));
+        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
     }
 
     void aFailedDeviceSignOutKeepsTheList() {

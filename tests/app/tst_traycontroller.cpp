@@ -46,10 +46,10 @@ private slots:
     void cleanup() { Localization::shared().setLanguage(AppLanguage::en); }
 
     void iconFollowsTheStatus() {
-        QCOMPARE(TrayController::iconFor(TunnelStatus::inactive), QStringLiteral("shield.slash"));
-        QCOMPARE(TrayController::iconFor(TunnelStatus::active), QStringLiteral("bolt.shield.fill"));
-        for (auto s : {TunnelStatus::activating, TunnelStatus::deactivating,
-                       TunnelStatus::reasserting, TunnelStatus::restarting, TunnelStatus::waiting})
+        QCOMPARE(TrayController::iconFor(TunnelStatus::Inactive), QStringLiteral("shield.slash"));
+        QCOMPARE(TrayController::iconFor(TunnelStatus::Active), QStringLiteral("bolt.shield.fill"));
+        for (auto s : {TunnelStatus::Activating, TunnelStatus::Deactivating,
+                       TunnelStatus::Reasserting, TunnelStatus::Restarting, TunnelStatus::Waiting})
             QCOMPARE(TrayController::iconFor(s), QStringLiteral("bolt.shield"));
         auto state = makeState("connected");
         FakeTray tray;

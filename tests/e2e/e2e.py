@@ -22,7 +22,7 @@ def happy_road(s):
 
     s.click("tab_tabVPN")
     s.click("powerButton")
-    s.wait_for("the tunnel", lambda: s.model_is(tunnelStatus="active"))
+    s.wait_for("the tunnel", lambda: s.model_is(tunnelStatus="Active"))
     if s.tunnel_status("Veloxa — Germany") != 3:
         s.fail(f"the service does not report Veloxa — Germany connected: {s.tunnel_configurations()}")
     s.wait_for("the figures", lambda: s.model()["publicIP"] == "203.0.113.10" and
@@ -32,17 +32,17 @@ def happy_road(s):
 
     s.click("chip_ru")  # refused while connected: the other region's chip is disabled
     time.sleep(0.5)
-    if not s.model_is(selectedRegion="De", tunnelStatus="active"):
+    if not s.model_is(selectedRegion="De", tunnelStatus="Active"):
         s.fail("switching region while connected was not refused")
     s.log("switching region while connected: refused")
 
     s.click("powerButton")
-    s.wait_for("the disconnect", lambda: s.model_is(tunnelStatus="inactive"))
+    s.wait_for("the disconnect", lambda: s.model_is(tunnelStatus="Inactive"))
     s.wait_for("the service's disconnect", lambda: s.tunnel_status("Veloxa — Germany") == 1)
     s.shoot("04-disconnected")
 
     s.click("powerButton")
-    s.wait_for("the second connect", lambda: s.model_is(tunnelStatus="active"))
+    s.wait_for("the second connect", lambda: s.model_is(tunnelStatus="Active"))
 
     s.key("ctrl+q")  # the quit alert: the tunnel is active
     time.sleep(1)
@@ -57,7 +57,7 @@ def happy_road(s):
 
     client = s.start_client()
     s.wait_for("the adopted tunnel",
-             lambda: s.model_is(tunnelStatus="active", selectedRegion="De") and
+             lambda: s.model_is(tunnelStatus="Active", selectedRegion="De") and
              s.model()["connectedRegionLabel"] and s.model()["sessionStartedAt"])
     s.wait_for("the adopted figures", lambda: s.model()["publicIP"] == "203.0.113.10" and
              s.model()["sessionRxBytes"] > 0)
@@ -80,14 +80,14 @@ def happy_road(s):
     s.tray("Activate")
     s.wait_for("the window back from the tray", lambda: s.probe()["window"]["visible"])
     s.tray_menu_choose(0, "07-tray-menu-disconnect")
-    s.wait_for("the disconnect from the tray", lambda: s.model_is(tunnelStatus="inactive"))
+    s.wait_for("the disconnect from the tray", lambda: s.model_is(tunnelStatus="Inactive"))
     s.tray_menu_choose(0, "08-tray-menu-connect")
-    s.wait_for("the connect from the tray", lambda: s.model_is(tunnelStatus="active"))
+    s.wait_for("the connect from the tray", lambda: s.model_is(tunnelStatus="Active"))
     s.log("tray: window back on a left click; disconnect and connect from its menu")
 
     # The subscription ends on the service: the next account refresh disconnects.
     s.dev("/dev/accounts", {"email": "active@veloxa.test", "status": "expired"})
-    s.wait_for("the disconnect after expiry", lambda: s.model_is(tunnelStatus="inactive"), 20)
+    s.wait_for("the disconnect after expiry", lambda: s.model_is(tunnelStatus="Inactive"), 20)
     s.wait_for("the service's disconnect after expiry",
              lambda: s.tunnel_status("Veloxa — Germany") == 1)
     s.shoot("09-expired-disconnected")

@@ -86,7 +86,7 @@ def main():
 
     def connected_again():
         s.wait_for("connected again", lambda: s.tunnel_status(REGION) == 3, 20)
-        s.wait_for("the client back to active", lambda: s.model_is(tunnelStatus="active"), 10)
+        s.wait_for("the client back to active", lambda: s.model_is(tunnelStatus="Active"), 10)
         s.wait_for("traffic through the new tunnel",
                    lambda: in_client("curl", "-sf", "-m", "2",
                                      info["exit_only"] + "/ip").returncode == 0, 10)
@@ -108,7 +108,7 @@ def main():
 
         s.click("tab_tabVPN")
         s.click("powerButton")
-        s.wait_for("the tunnel", lambda: s.model_is(tunnelStatus="active"), 20)
+        s.wait_for("the tunnel", lambda: s.model_is(tunnelStatus="Active"), 20)
         if s.tunnel_status(REGION) != 3:
             s.fail(f"the service does not report {REGION} connected")
         s.wait_for("the exit's address as the public IP",
@@ -166,7 +166,7 @@ def main():
         s.log("service killed: restarted clean with the connection back")
 
         s.click("powerButton")
-        s.wait_for("the disconnect", lambda: s.model_is(tunnelStatus="inactive"), 15)
+        s.wait_for("the disconnect", lambda: s.model_is(tunnelStatus="Inactive"), 15)
         try:
             s.wait_for("the routing as before", lambda: routing() == before, 10)
         except Exception:

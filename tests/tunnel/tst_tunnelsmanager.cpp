@@ -41,8 +41,8 @@ class TestTunnelsManager : public QObject {
                                  const SingboxTunnelsManager::Container& c) {
         std::optional<std::optional<QString>> result;
         manager.startActivation(c, [&](auto error) { result = error; });
-        if (c->status() != TunnelStatus::inactive)
-            [&] { QCOMPARE(c->status(), TunnelStatus::activating); }();
+        if (c->status() != TunnelStatus::Inactive)
+            [&] { QCOMPARE(c->status(), TunnelStatus::Activating); }();
         (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
         return result.value_or(QStringLiteral("no answer"));
     }
@@ -91,7 +91,7 @@ private slots:
                  QStringLiteral("first"));
         QCOMPARE(manager->tunnels()[1]->tunnelProvider()->localizedDescription,
                  QStringLiteral("second"));
-        QCOMPARE(manager->tunnels()[0]->status(), TunnelStatus::inactive);
+        QCOMPARE(manager->tunnels()[0]->status(), TunnelStatus::Inactive);
     }
 
     void addModifyRemove() {
@@ -138,7 +138,7 @@ private slots:
         const auto container =
             add(*manager, QStringLiteral("T"), TunnelServiceProcess::engineConfig("veloxa3"));
         QCOMPARE(start(*manager, container), std::nullopt);
-        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
 
         service->setCounters(QStringLiteral("veloxa3"), "1536", "18446744073709551615");
         const auto counters = stats(container);
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(container->xpcConnection(), connection); // reused between polls
 
         container->stopActivation();
-        QTRY_COMPARE(container->status(), TunnelStatus::inactive);
+        QTRY_COMPARE(container->status(), TunnelStatus::Inactive);
         QCOMPARE(container->xpcConnection(), nullptr); // closed on the move into inactive
     }
 
@@ -172,7 +172,7 @@ private slots:
         QTest::ignoreMessage(QtCriticalMsg,
                              "startActivation: tunnelProvider disabled, enabling + saving first");
         QCOMPARE(start(*manager, container), std::nullopt);
-        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
         QVERIFY(storedConfigurations()[0]["isEnabled"] == true);
     }
 
@@ -185,7 +185,7 @@ private slots:
         std::optional<QString> error;
         unsaved->startActivation([&](auto e) { error = e; });
         QCOMPARE(error, QStringLiteral("Could not start tunnel session"));
-        QCOMPARE(unsaved->status(), TunnelStatus::inactive);
+        QCOMPARE(unsaved->status(), TunnelStatus::Inactive);
 
         // The engine is missing: the service's refusal is the start error.
         TunnelServiceProcess noEngine(
@@ -212,7 +212,7 @@ private slots:
         QCOMPARE(*started,
                  QStringLiteral(
                      "The tunnel engine \"/nonexistent/engine\" was not found on this computer"));
-        QCOMPARE(container->status(), TunnelStatus::inactive);
+        QCOMPARE(container->status(), TunnelStatus::Inactive);
     }
 
     void serviceRestartWhileTheClientRuns() {
@@ -220,12 +220,12 @@ private slots:
         const auto container =
             add(*manager, QStringLiteral("T"), TunnelServiceProcess::engineConfig("veloxa4"));
         QCOMPARE(start(*manager, container), std::nullopt);
-        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
         service->setCounters(QStringLiteral("veloxa4"), "5", "6");
         QVERIFY(stats(container));
 
         service->kill();
-        QTRY_COMPARE(container->status(), TunnelStatus::inactive);
+        QTRY_COMPARE(container->status(), TunnelStatus::Inactive);
         QTRY_VERIFY(!client->isConnected());
         // Calls made meanwhile fail with a clear error.
         std::optional<std::expected<SingboxTunnelsManager::Container, SingboxTunnelsManagerError>>
@@ -238,7 +238,7 @@ private slots:
         QVERIFY(service->start());
         QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), 10000);
         QCOMPARE(start(*manager, container), std::nullopt);
-        QTRY_COMPARE(container->status(), TunnelStatus::active);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
         QVERIFY(stats(container)); // a new statistics connection to the new service
     }
 
