@@ -24,7 +24,7 @@ class SystemExtensionManager;
 // connection). It keeps only the tab, the approval flag and what the views are shown.
 // Lives on the main thread; views read its properties and call its operations, and
 // redraw on its change signals.
-class AppState : public ModelEnums {
+class AppState : public veloxa::ModelEnums {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The model is made by the application")

@@ -71,9 +71,9 @@ TestCase {
             { tag: "consent box", state: "email-step", item: "consentBox", key: Qt.Key_Space,
               done: root => !findChild(root, "consentBox").checked },
             { tag: "trash", state: "account-active", item: "trashButton", key: Qt.Key_Space,
-              done: root => findChild(root, "deviceConfirm").opened },
+              done: root => fixture.find(root, "deviceConfirm").opened },
             { tag: "sign out", state: "account-active", item: "signOutButton", key: Qt.Key_Return,
-              done: root => findChild(root, "signOutConfirm").opened },
+              done: root => fixture.find(root, "signOutConfirm").opened },
             { tag: "replace", state: "chooser", item: "replace_B0000003-0000-4000-8000-000000000000",
               key: Qt.Key_Space, call: ["replaceDeviceLater", "B0000003-0000-4000-8000-000000000000"] },
             { tag: "chooser cancel", state: "chooser", item: "chooserCancel", key: Qt.Key_Return,
@@ -115,7 +115,7 @@ TestCase {
 
     function test_confirmationKeys() {
         const root = makeRoot("account-active")
-        const dialog = findChild(root, "signOutConfirm")
+        const dialog = fixture.find(root, "signOutConfirm")
         const open = () => { findChild(root, "signOutButton").forceActiveFocus(); keyClick(Qt.Key_Return); tryVerify(() => dialog.opened) }
         open()
         compare(focusedName(root), "cancel") // Return on the default button cancels

@@ -24,6 +24,11 @@ public:
         ModelPreview::apply(*state, previewState);
         return state;
     }
+    // Also behind the pages' repeaters, whose items no object owns (TestCase.findChild
+    // follows only owners and visual children).
+    Q_INVOKABLE QObject* find(QObject* root, const QString& name) {
+        return QmlTypes::findNamed(root, name);
+    }
     Q_INVOKABLE QObject* form(QObject* model) {
         return new SignInForm(qobject_cast<AppState*>(model)->signInFlow(), model);
     }

@@ -121,7 +121,7 @@ TestCase {
         compare(rows[1].deviceName, "Office iMac — macOS 14.5")
 
         mouseClick(findChild(rows[0], "trashButton"))
-        const confirm = findChild(tab, "deviceConfirm")
+        const confirm = fixture.find(tab, "deviceConfirm")
         compare(confirm.question, "Sign out this device? The VPN will disconnect and you'll need to sign in again.")
         confirm.close()
         mouseClick(findChild(rows[1], "trashButton"))
@@ -146,7 +146,7 @@ TestCase {
         const calls = []
         const tab = makeTab("account-active", calls)
         const opener = data.open.split("/").reduce((item, name) => findChild(item, name), tab)
-        const dialog = findChild(tab, data.dialog)
+        const dialog = fixture.find(tab, data.dialog)
         for (const button of ["cancel", "destructive"]) {
             calls.length = 0
             mouseClick(opener)

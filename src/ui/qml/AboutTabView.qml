@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import Veloxa.Core
@@ -131,19 +132,20 @@ CenteredScrollView {
                             { key: "termsOfUse", title: qsTr("Terms of Use"), url: ViewFormat.websiteURL("/terms") },
                             { key: "contactSupport", title: qsTr("Contact Support"), url: ViewFormat.supportURL() }]
                     Column {
+                        id: link
                         required property var modelData
                         required property int index
                         width: links.width
-                        Rectangle { visible: index > 0; x: 16; width: parent.width - 16; height: 1; color: Qt.rgba(1, 1, 1, 0.1) }
+                        Rectangle { visible: link.index > 0; x: 16; width: parent.width - 16; height: 1; color: Qt.rgba(1, 1, 1, 0.1) }
                         Pressable {
-                            objectName: "link_" + modelData.key
+                            objectName: "link_" + link.modelData.key
                             width: parent.width
                             height: title.implicitHeight + 28
                             ringRadius: 8
                             accessibleName: title.text
                             accessibleRole: Accessible.Link
-                            onActivated: Qt.openUrlExternally(modelData.url)
-                            Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: modelData.title; color: Theme.primary; font.pixelSize: Theme.bodySize }
+                            onActivated: Qt.openUrlExternally(link.modelData.url)
+                            Text { id: title; x: 16; anchors.verticalCenter: parent.verticalCenter; text: link.modelData.title; color: Theme.primary; font.pixelSize: Theme.bodySize }
                             Symbol { anchors.right: parent.right; anchors.rightMargin: 16; anchors.verticalCenter: parent.verticalCenter; name: "arrow.up.right"; color: Theme.secondary; size: 11 }
                         }
                     }

@@ -1,5 +1,5 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls.Basic
 import Veloxa.Core
 
 // The signed-in account: e-mail, subscription, expiry, the devices (this one first) and
@@ -65,6 +65,7 @@ Item {
         anchors.bottom: parent.bottom
         width: parent.width
         Column {
+            id: deviceColumn
             x: 20
             width: parent.width - 40
             spacing: 10
@@ -79,7 +80,7 @@ Item {
                 DeviceRow {
                     required property int index
                     objectName: "device_" + index
-                    width: parent.width
+                    width: deviceColumn.width
                     action: "trash"
                     onTrash: {
                         view.revokeTarget = { deviceUuid: deviceUuid, deviceName: deviceName, isThisDevice: isThisDevice }

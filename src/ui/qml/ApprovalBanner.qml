@@ -1,5 +1,4 @@
 import QtQuick
-import Veloxa.Core
 
 // Asks the user to allow the tunnel service before connecting.
 GlassCard {

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Controls as T
-import Veloxa.Core
 
 // A modal question with a title only, a cancel button and a destructive button. Cancel
 // is the default: Return on it (where the focus starts) and Escape both close without

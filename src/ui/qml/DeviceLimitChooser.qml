@@ -1,5 +1,5 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import Veloxa.Core
 
 // Signing in hit the device limit: pick a device to sign out in favour of this one.
 Column {
@@ -19,12 +19,13 @@ Column {
         color: Theme.secondary; font.pixelSize: Theme.captionSize; wrapMode: Text.WordWrap
     }
     Column {
+        id: replaceable
         width: parent.width
         spacing: 8
         Repeater {
             model: chooser.model.replaceableDevices
             DeviceRow {
-                width: parent.width
+                width: replaceable.width
                 action: "replace"
                 onReplace: chooser.model.replaceDeviceLater(deviceUuid)
             }

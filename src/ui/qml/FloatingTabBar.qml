@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import Veloxa.Core
 
@@ -17,7 +18,8 @@ Item {
     Image {
         x: -12; y: 4 - 12
         source: "image://halo/capsule?color=" + encodeURIComponent("#000000") + "&blur=12"
-        sourceSize: Qt.size(bar.width, bar.height)
+        sourceSize.width: bar.width
+        sourceSize.height: bar.height
         opacity: 0.25
         cache: true
     }
@@ -51,6 +53,7 @@ Item {
                     { tab: AppState.User, icon: "person.crop.circle.fill", key: "tabAccount", title: qsTr("Account") },
                     { tab: AppState.About, icon: "info.circle.fill", key: "tabAbout", title: qsTr("About") }]
             Pressable {
+                id: tabButton
                 required property var modelData
                 objectName: "tab_" + modelData.key
                 width: bar.buttonWidth
@@ -64,12 +67,12 @@ Item {
                 Column {
                     anchors.centerIn: parent
                     spacing: 2
-                    Symbol { anchors.horizontalCenter: parent.horizontalCenter; name: modelData.icon; color: tint; size: 17 }
+                    Symbol { anchors.horizontalCenter: parent.horizontalCenter; name: tabButton.modelData.icon; color: tabButton.tint; size: 17 }
                     Text {
                         anchors.horizontalCenter: parent.horizontalCenter
                         width: Math.min(implicitWidth, bar.buttonWidth - 8)
-                        text: modelData.title
-                        color: tint
+                        text: tabButton.modelData.title
+                        color: tabButton.tint
                         font.pixelSize: 9
                         font.weight: Font.Medium
                         fontSizeMode: Text.HorizontalFit

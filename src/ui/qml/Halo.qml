@@ -13,7 +13,8 @@ Image {
     y: (parent ? parent.height : 0) / 2 - height / 2 + offset.y
     width: shapeSize.width + 2 * blur
     height: shapeSize.height + 2 * blur
-    sourceSize: shapeSize
+    sourceSize.width: shapeSize.width
+    sourceSize.height: shapeSize.height
     source: "image://halo/" + shape + "?color=" + encodeURIComponent(Qt.rgba(color.r, color.g, color.b, 1).toString())
             + "&blur=" + blur
     opacity: color.a

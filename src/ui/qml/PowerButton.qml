@@ -89,7 +89,7 @@ Pressable {
         Image {
             anchors.centerIn: parent
             width: 84; height: 84
-            sourceSize: Qt.size(84, 84)
+            sourceSize.width: 84; sourceSize.height: 84
             source: "image://halo/glass"
             cache: true
         }

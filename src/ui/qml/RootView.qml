@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Window
 import Veloxa.Core
@@ -25,28 +26,24 @@ Item {
         animating: root.animating
     }
 
-    Loader {
-        id: page
-        objectName: "page"
-        anchors.fill: parent
-        sourceComponent: root.model.selectedRootTab === AppState.User ? userPage
-                       : root.model.selectedRootTab === AppState.About ? aboutPage : vpnPage
-    }
-    Component {
-        id: vpnPage
+    // Only the selected tab's page exists: each is made when chosen and dropped when
+    // another is (a repeater of one, which keeps the outer ids in reach).
+    Repeater {
+        model: root.model.selectedRootTab === AppState.Vpn ? 1 : 0
         VPNTabView {
+            anchors.fill: parent
             model: root.model
             animating: root.animating
             onGoToAccountTab: root.model.selectedRootTab = AppState.User
         }
     }
-    Component {
-        id: userPage
-        UserTabView { model: root.model; form: root.form; animating: root.animating }
+    Repeater {
+        model: root.model.selectedRootTab === AppState.User ? 1 : 0
+        UserTabView { anchors.fill: parent; model: root.model; form: root.form; animating: root.animating }
     }
-    Component {
-        id: aboutPage
-        AboutTabView { animating: root.animating }
+    Repeater {
+        model: root.model.selectedRootTab === AppState.About ? 1 : 0
+        AboutTabView { anchors.fill: parent; animating: root.animating }
     }
 
     FloatingTabBar {

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import Veloxa.Core
 
 // The sign-in form: the e-mail step with consent, then the code step with the resend
@@ -32,9 +31,11 @@ Column {
         function onCodeRequested() { view.now = new Date(); view.shouldFocusCode = true; unfocus.restart() }
     }
     Timer { id: unfocus; interval: 400; onTriggered: view.shouldFocusCode = false }
+    // Once the e-mail step is shown again.
+    Timer { id: refocusEmail; interval: 0; onTriggered: emailField.forceActiveFocus() }
     Connections {
         target: view.model
-        function onLoginStageChanged() { if (!view.codeStep) Qt.callLater(() => emailField.forceActiveFocus()) }
+        function onLoginStageChanged() { if (!view.codeStep) refocusEmail.restart() }
         function onOtpCooldownEndsAtChanged() { view.now = new Date() }
         // Typing replaces the fields' bindings; model changes are copied in by hand.
         function onLoginEmailChanged() { if (emailField.text !== view.model.loginEmail) emailField.text = view.model.loginEmail }

@@ -14,7 +14,7 @@ Item {
         width: parent.width
         height: parent.height
         source: "assets/images/" + eye.eyeAsset + ".svg"
-        sourceSize: Qt.size(width * 2, height * 2)
+        sourceSize.width: width * 2; sourceSize.height: height * 2
         fillMode: Image.PreserveAspectFit
         Image {
             width: 0.17 * eyeImage.width
@@ -22,7 +22,7 @@ Item {
             x: eye.pupilCenter.x * eyeImage.width - width / 2
             y: eye.pupilCenter.y * eyeImage.height - height / 2
             source: "assets/images/" + eye.pupilAsset + ".svg"
-            sourceSize: Qt.size(width * 2, height * 2)
+            sourceSize.width: width * 2; sourceSize.height: height * 2
         }
     }
 }

@@ -8,7 +8,7 @@ Image {
     property real size: 17
     width: size
     height: size
-    sourceSize: Qt.size(Math.ceil(size * 2), Math.ceil(size * 2))
+    sourceSize.width: Math.ceil(size * 2); sourceSize.height: Math.ceil(size * 2)
     source: name ? "image://symbol/" + name + "?color=" + encodeURIComponent(color.toString()) : ""
     fillMode: Image.PreserveAspectFit
     smooth: true

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import Veloxa.Core
 
@@ -11,25 +12,22 @@ Item {
 
     Component.onCompleted: if (model.isLoggedIn) model.refreshAccountFromStore()
 
-    Loader {
-        objectName: "screen"
-        anchors.fill: parent
-        sourceComponent: tab.model.accountScreen === AppState.Chooser ? chooserScreen
-                       : tab.model.accountScreen === AppState.Account ? accountScreen : formScreen
-    }
-    Component {
-        id: chooserScreen
+    // Only the screen the model asks for exists (a repeater of one, like the tabs' pages).
+    Repeater {
+        model: tab.model.accountScreen === AppState.Chooser ? 1 : 0
         CenteredScrollView {
+            anchors.fill: parent
             DeviceLimitChooser { x: 20; y: 20; width: parent.width - 40; bottomPadding: 90; model: tab.model }
         }
     }
-    Component {
-        id: accountScreen
-        AccountView { model: tab.model }
+    Repeater {
+        model: tab.model.accountScreen === AppState.Account ? 1 : 0
+        AccountView { anchors.fill: parent; model: tab.model }
     }
-    Component {
-        id: formScreen
+    Repeater {
+        model: tab.model.accountScreen === AppState.SignIn ? 1 : 0
         CenteredScrollView {
+            anchors.fill: parent
             SignInFormView {
                 x: 20; y: 20; width: parent.width - 40; bottomPadding: 90
                 model: tab.model; form: tab.form; animating: tab.animating

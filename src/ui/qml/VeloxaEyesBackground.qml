@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // The pair of glowing eyes: the glow breathes every 3.4 s, the eyes blink at random
@@ -11,6 +12,11 @@ Item {
     property real eyeScaleY: 1.0
     // When the next blink starts, in ms after the previous one ended (for tests).
     property int nextBlinkDelay: 0
+    // The wait before the next blink: 3–6.5 s.
+    function planNextBlink() {
+        nextBlinkDelay = 3000 + Math.floor(Math.random() * 3501)
+        blinkWait.duration = nextBlinkDelay
+    }
 
     width: 91 * 2 + 98
     height: 68
@@ -24,17 +30,18 @@ Item {
     Repeater {
         model: [{ asset: "VeloxaEyeLeft", x: 0 }, { asset: "VeloxaEyeRight", x: 91 + 98 }]
         Item {
+            id: eye
             required property var modelData
             x: modelData.x; y: 0
             width: 91; height: 68
             transform: Scale { origin.y: 34; yScale: eyes.eyeScaleY }
             Halo {
-                shape: "image/" + modelData.asset; shapeSize: Qt.size(91, 68); blur: 18
+                shape: "image/" + eye.modelData.asset; shapeSize: Qt.size(91, 68); blur: 18
                 color: eyes.glowColor
                 opacity: 0.28 * (1 - eyes.glowPhase)
             }
             Halo {
-                shape: "image/" + modelData.asset; shapeSize: Qt.size(91, 68); blur: 30
+                shape: "image/" + eye.modelData.asset; shapeSize: Qt.size(91, 68); blur: 30
                 color: eyes.glowColor
                 opacity: 0.5 * eyes.glowPhase
             }
@@ -70,7 +77,7 @@ Item {
         id: blink
         running: eyes.animating
         loops: Animation.Infinite
-        ScriptAction { script: blinkWait.duration = eyes.nextBlinkDelay = 3000 + Math.floor(Math.random() * 3501) }
+        ScriptAction { script: eyes.planNextBlink() }
         PauseAnimation { id: blinkWait; duration: 3000 }
         NumberAnimation { target: eyes; property: "eyeScaleY"; to: 0.05; duration: 90; easing.type: Easing.InQuad }
         NumberAnimation { target: eyes; property: "eyeScaleY"; to: 1.0; duration: 130; easing.type: Easing.OutQuad }
