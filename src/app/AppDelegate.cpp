@@ -6,7 +6,7 @@
 #include "TrayController.h"
 #include "platform/Bundle.h"
 #include "platform/SystemTrayBackend.h"
-#include "platform/netext/TunnelServiceClient.h"
+#include "platform/netext/TunnelSystem.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
 #include "ui/SymbolImageProvider.h"
@@ -21,11 +21,10 @@ namespace veloxa {
 AppDelegate::Hooks AppDelegate::Hooks::production() {
     Hooks hooks;
     hooks.loadTunnels = [](std::function<void(LoadResult)> done) {
-        TunnelServiceClient& client = TunnelServiceClient::shared();
-        TunnelProviderManager::loadAllFromPreferences(
-            client, [&client, done = std::move(done)](auto list, auto error) {
-                SingboxTunnelsManager::create(list, error, client, Bundle::main(), done);
-            });
+        TunnelSystem& system = TunnelSystem::shared();
+        system.loadAllFromPreferences([&system, done = std::move(done)](auto list, auto error) {
+            SingboxTunnelsManager::create(list, error, system, Bundle::main(), done);
+        });
     };
     hooks.activateExtension = [](AppState& state) {
         state.activateSystemExtension(SystemExtensionActivator::shared(),
@@ -50,28 +49,9 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
         alert.exec();
     };
     hooks.exitProcess = [] { QCoreApplication::exit(0); };
-    hooks.whenServiceAnswers = [](std::function<void()> callback) {
-        TunnelServiceClient& client = TunnelServiceClient::shared();
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = QObject::connect(&client, &TunnelServiceClient::connectedChanged, &client,
-                                       [connection, callback](bool connected) {
-                                           if (!connected)
-                                               return;
-                                           QObject::disconnect(*connection);
-                                           callback();
-                                       });
-    };
-    hooks.approvalStep = [] {
-        return ServiceApproval::stepFor(TunnelServiceClient::shared().reachability(),
-                                        ServiceApproval::unitInstalled());
-    };
-    hooks.startService = [](std::function<void(std::optional<QString>)> done) {
-        ServiceApproval::startService([done](std::optional<QString> error) {
-            if (!error)
-                TunnelServiceClient::shared().reconnectNow();
-            done(error);
-        });
-    };
+    hooks.whenServiceAnswers = &ServiceApproval::whenServiceAnswers;
+    hooks.approvalStep = &ServiceApproval::currentStep;
+    hooks.startService = &ServiceApproval::startService;
     return hooks;
 }
 

@@ -27,14 +27,14 @@ private:
 } // namespace
 
 SingboxTunnelContainer::SingboxTunnelContainer(std::shared_ptr<TunnelProviderManager> provider,
-                                               Bundle bundle, Locate locate)
-    : m_provider(std::move(provider)), m_bundle(std::move(bundle)), m_locate(std::move(locate)) {}
+                                               Bundle bundle, Connect connect)
+    : m_provider(std::move(provider)), m_bundle(std::move(bundle)), m_connect(std::move(connect)) {}
 
 std::shared_ptr<SingboxTunnelContainer>
 SingboxTunnelContainer::create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle,
-                               Locate locate) {
+                               Connect connect) {
     std::shared_ptr<SingboxTunnelContainer> container(
-        new SingboxTunnelContainer(std::move(provider), std::move(bundle), std::move(locate)));
+        new SingboxTunnelContainer(std::move(provider), std::move(bundle), std::move(connect)));
     container->m_status = container->currentSystemStatus();
     return container;
 }
@@ -117,7 +117,7 @@ std::shared_ptr<TunnelXPCProtocol> SingboxTunnelContainer::xpcProxy() {
         const QString serviceName = *appGroup + QStringLiteral(".network-extension");
         qCCritical(lcSingboxTunnel).noquote()
             << "xpcProxy: creating NSXPCConnection for" << serviceName;
-        auto* connection = new LocalXPCConnection(m_locate(), serviceName);
+        auto* connection = m_connect(serviceName);
         std::weak_ptr<SingboxTunnelContainer> weak = weak_from_this();
         connection->setInvalidationHandler([weak, connection] {
             qCCritical(lcSingboxTunnel) << "xpcProxy: connection invalidated";

@@ -6,7 +6,6 @@
 #include "platform/Bundle.h"
 #include "platform/ipc/LocalXPCConnection.h"
 #include "platform/netext/TunnelProviderManager.h"
-#include "platform/netext/TunnelServiceLocation.h"
 
 #include <memory>
 
@@ -18,13 +17,13 @@ class SingboxTunnelContainer : public std::enable_shared_from_this<SingboxTunnel
 public:
     using Completion = std::function<void(std::optional<QString> error)>;
 
-    // The initial status comes from the configuration's connection.
-    using Locate = std::function<TunnelServiceLocation()>;
+    // Makes a connection (not yet resumed) to the running tunnel's named service.
+    using Connect = std::function<LocalXPCConnection*(const QString& serviceName)>;
 
-    // The initial status comes from the configuration's connection; `locate` says where
-    // the statistics service is when a connection is made.
+    // The initial status comes from the configuration's connection; `connect` makes the
+    // statistics connection when one is needed.
     static std::shared_ptr<SingboxTunnelContainer>
-    create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, Locate locate);
+    create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, Connect connect);
 
     TunnelStatus status() const { return m_status; }
     const std::shared_ptr<TunnelProviderManager>& tunnelProvider() const { return m_provider; }
@@ -43,7 +42,7 @@ public:
 
 private:
     SingboxTunnelContainer(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle,
-                           Locate locate);
+                           Connect connect);
     TunnelStatus currentSystemStatus();
     void clearConnection(LocalXPCConnection* which);
 
@@ -55,7 +54,7 @@ private:
     std::shared_ptr<TunnelProviderManager> m_provider;
     std::unique_ptr<LocalXPCConnection, DeleteLater> m_xpc;
     Bundle m_bundle;
-    Locate m_locate;
+    Connect m_connect;
 };
 
 } // namespace veloxa

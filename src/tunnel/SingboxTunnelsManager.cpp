@@ -2,19 +2,19 @@
 
 #include "TunnelLog.h"
 #include "platform/netext/TunnelConfigurationRecord.h"
-#include "platform/netext/TunnelServiceClient.h"
+#include "platform/netext/TunnelSystem.h"
 
 namespace veloxa {
 
-SingboxTunnelsManager::SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle)
-    : m_client(client), m_bundle(std::move(bundle)) {}
+SingboxTunnelsManager::SingboxTunnelsManager(TunnelSystem& system, Bundle bundle)
+    : m_system(system), m_bundle(std::move(bundle)) {}
 
 SingboxTunnelsManager::Container
 SingboxTunnelsManager::makeContainer(std::shared_ptr<TunnelProviderManager> provider) const {
-    TunnelServiceClient* client = &m_client;
-    // Statistics go wherever the control connection found the service last.
-    return SingboxTunnelContainer::create(std::move(provider), m_bundle,
-                                          [client] { return client->location(); });
+    TunnelSystem* system = &m_system;
+    return SingboxTunnelContainer::create(
+        std::move(provider), m_bundle,
+        [system](const QString& name) { return system->connectionToService(name); });
 }
 
 QString SingboxTunnelsManager::extensionBundleIdentifier() const {
@@ -23,11 +23,11 @@ QString SingboxTunnelsManager::extensionBundleIdentifier() const {
 
 void SingboxTunnelsManager::create(
     const TunnelProviderManager::Managers& loaded, const std::optional<QString>& loadError,
-    TunnelServiceClient& client, Bundle bundle,
+    TunnelSystem& system, Bundle bundle,
     const std::function<void(std::expected<Pointer, QString>)>& done) {
     if (loadError)
         return done(std::unexpected(*loadError));
-    Pointer manager(new SingboxTunnelsManager(client, std::move(bundle)));
+    Pointer manager(new SingboxTunnelsManager(system, std::move(bundle)));
     const QString ours = manager->extensionBundleIdentifier();
     for (const auto& provider : loaded) {
         if (provider && provider->protocolConfiguration &&
@@ -35,7 +35,7 @@ void SingboxTunnelsManager::create(
             manager->m_tunnels.append(manager->makeContainer(provider));
     }
     std::weak_ptr<SingboxTunnelsManager> weak = manager;
-    connect(&client, &TunnelServiceClient::statusDidChange, manager.get(), [weak] {
+    connect(&system, &TunnelSystem::statusDidChange, manager.get(), [weak] {
         if (auto self = weak.lock())
             for (const auto& container : self->m_tunnels)
                 container->refreshStatus();
@@ -56,7 +56,7 @@ void SingboxTunnelsManager::fill(TunnelProviderManager& provider,
 void SingboxTunnelsManager::add(
     const SingboxTunnelConfiguration& configuration,
     std::function<void(std::expected<Container, SingboxTunnelsManagerError>)> done) {
-    auto provider = TunnelProviderManager::create(m_client);
+    auto provider = m_system.makeManager();
     fill(*provider, configuration);
     std::weak_ptr<SingboxTunnelsManager> weak = weak_from_this();
     provider->saveToPreferences([weak, provider, done](std::optional<QString> error) {

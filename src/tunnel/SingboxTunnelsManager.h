@@ -9,7 +9,7 @@
 
 namespace veloxa {
 
-class TunnelServiceClient;
+class TunnelSystem;
 
 // The client's side of the stored VPN configurations that belong to its tunnel
 // extension: wraps each in a container, creates, updates, removes and starts them, and
@@ -24,8 +24,7 @@ public:
     // Builds a manager from a load of all configurations (or fails with the load's error),
     // keeping those whose provider is this application's extension, in order.
     static void create(const TunnelProviderManager::Managers& loaded,
-                       const std::optional<QString>& loadError, TunnelServiceClient& client,
-                       Bundle bundle,
+                       const std::optional<QString>& loadError, TunnelSystem& system, Bundle bundle,
                        const std::function<void(std::expected<Pointer, QString>)>& done);
 
     const QList<Container>& tunnels() const { return m_tunnels; }
@@ -41,12 +40,12 @@ public:
                          std::function<void(std::optional<QString>)> done);
 
 private:
-    SingboxTunnelsManager(TunnelServiceClient& client, Bundle bundle);
+    SingboxTunnelsManager(TunnelSystem& system, Bundle bundle);
     Container makeContainer(std::shared_ptr<TunnelProviderManager> provider) const;
     void fill(TunnelProviderManager& provider,
               const SingboxTunnelConfiguration& configuration) const;
 
-    TunnelServiceClient& m_client;
+    TunnelSystem& m_system;
     Bundle m_bundle;
     QList<Container> m_tunnels;
 };

@@ -180,7 +180,7 @@ private slots:
         const auto manager = loadManager();
         // A configuration that was never saved has no session to start.
         auto unsaved = SingboxTunnelContainer::create(
-            TunnelProviderManager::create(*client), bundle, [] { return TunnelServiceLocation(); });
+            TunnelProviderManager::create(*client), bundle, [](const QString&) { return nullptr; });
         unsaved->tunnelProvider()->isEnabled = true;
         std::optional<QString> error;
         unsaved->startActivation([&](auto e) { error = e; });
@@ -277,8 +277,10 @@ private slots:
         });
         const auto manager = loadManager();
         const auto saved = add(*manager, QStringLiteral("T"), "{}");
-        auto container = SingboxTunnelContainer::create(
-            saved->tunnelProvider(), bundle, [&] { return TunnelServiceLocation::at(dir.path()); });
+        const auto there = [&](const QString& name) {
+            return new LocalXPCConnection(TunnelServiceLocation::at(dir.path()), name);
+        };
+        auto container = SingboxTunnelContainer::create(saved->tunnelProvider(), bundle, there);
         QCOMPARE(stats(container), (SingboxRuntimeStats{0, 0}));
         QTest::ignoreMessage(QtCriticalMsg,
                              "getRuntimeTunnelConfiguration: getRuntimeStats returned nil data");
@@ -291,9 +293,7 @@ private slots:
         QCOMPARE(stats(container), std::nullopt);
 
         // Without an app group there is no service to ask.
-        auto nameless = SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), [&] {
-            return TunnelServiceLocation::at(dir.path());
-        });
+        auto nameless = SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), there);
         QTest::ignoreMessage(QtCriticalMsg, "xpcProxy: missing app group id");
         QTest::ignoreMessage(QtCriticalMsg,
                              "getRuntimeTunnelConfiguration: xpcProxy() returned nil");

@@ -1,6 +1,7 @@
 #include "TunnelServiceClient.h"
 
 #include "platform/ipc/JsonDepth.h"
+#include "platform/ipc/LocalXPCConnection.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -19,7 +20,7 @@ QString userName() {
 }
 } // namespace
 
-TunnelServiceClient::TunnelServiceClient(QObject* parent) : QObject(parent) {
+TunnelServiceClient::TunnelServiceClient(QObject* parent) : TunnelSystem(parent) {
     connect(&m_socket, &QLocalSocket::connected, this, &TunnelServiceClient::onConnected);
     connect(&m_socket, &QLocalSocket::disconnected, this, [this] {
         if (m_up)
@@ -47,6 +48,25 @@ TunnelServiceClient::~TunnelServiceClient() {
 TunnelServiceClient& TunnelServiceClient::shared() {
     static auto* client = new TunnelServiceClient();
     return *client;
+}
+
+// On Linux the VPN system is the tunnel service, reached through this client.
+TunnelSystem& TunnelSystem::shared() {
+    return TunnelServiceClient::shared();
+}
+
+void TunnelServiceClient::loadAllFromPreferences(
+    std::function<void(TunnelProviderManager::Managers, std::optional<QString>)> done) {
+    TunnelProviderManager::loadAllFromPreferences(*this, std::move(done));
+}
+
+std::shared_ptr<TunnelProviderManager> TunnelServiceClient::makeManager() {
+    return TunnelProviderManager::create(*this);
+}
+
+// Statistics go wherever the control connection found the service last.
+LocalXPCConnection* TunnelServiceClient::connectionToService(const QString& serviceName) {
+    return new LocalXPCConnection(m_location, serviceName);
 }
 
 QString TunnelServiceClient::notRunningMessage() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TunnelServiceLocation.h"
+#include "TunnelSystem.h"
 #include "platform/ipc/ControlProtocol.h"
 #include "platform/ipc/LineFramer.h"
 
@@ -21,7 +22,7 @@ namespace veloxa {
 // is looked for anew on every connection attempt, and its peer is checked before anything
 // is sent. When the service goes away every configuration reads as disconnected; the
 // client reconnects with back-off and resynchronises.
-class TunnelServiceClient : public QObject {
+class TunnelServiceClient : public TunnelSystem {
     Q_OBJECT
 public:
     using Reply = std::expected<nlohmann::json, QString>;
@@ -68,9 +69,12 @@ public:
 
     static QString notRunningMessage();
 
+    void loadAllFromPreferences(
+        std::function<void(TunnelProviderManager::Managers, std::optional<QString>)> done) override;
+    std::shared_ptr<TunnelProviderManager> makeManager() override;
+    LocalXPCConnection* connectionToService(const QString& serviceName) override;
+
 signals:
-    // Any configuration's status changed (the VPN status-change notification).
-    void statusDidChange(const QString& identifier);
     // The last status event of a configuration carried an error from the service.
     void startFailed(const QString& identifier, const QString& error);
     void connectedChanged(bool connected);

@@ -29,14 +29,32 @@ bool ServiceApproval::unitInstalled() {
     return false;
 }
 
+ServiceApproval::Step ServiceApproval::currentStep() {
+    return stepFor(TunnelServiceClient::shared().reachability(), unitInstalled());
+}
+
+void ServiceApproval::whenServiceAnswers(std::function<void()> callback) {
+    TunnelServiceClient& client = TunnelServiceClient::shared();
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(&client, &TunnelServiceClient::connectedChanged, &client,
+                                   [connection, callback](bool connected) {
+                                       if (!connected)
+                                           return;
+                                       QObject::disconnect(*connection);
+                                       callback();
+                                   });
+}
+
 void ServiceApproval::startService(std::function<void(std::optional<QString>)> done) {
     auto* process = new QProcess;
     process->setProcessChannelMode(QProcess::MergedChannels);
     QObject::connect(process, &QProcess::finished, process,
                      [process, done](int code, QProcess::ExitStatus status) {
                          process->deleteLater();
-                         if (status == QProcess::NormalExit && code == 0)
+                         if (status == QProcess::NormalExit && code == 0) {
+                             TunnelServiceClient::shared().reconnectNow();
                              return done(std::nullopt);
+                         }
                          // 126: the prompt was dismissed; 127: not authorised.
                          const QString said = QString::fromLocal8Bit(process->readAll()).trimmed();
                          done(said.isEmpty() ? QStringLiteral("The tunnel service was not started")

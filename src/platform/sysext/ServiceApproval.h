@@ -23,9 +23,14 @@ public:
     static constexpr const char* unitName = "veloxa-tunnel.service";
 
     static Step stepFor(TunnelServiceClient::Reachability reachability, bool unitInstalled);
+    // The step for the process-wide connection to the service, now.
+    static Step currentStep();
+    // Calls back once, the next time the tunnel service answers.
+    static void whenServiceAnswers(std::function<void()> callback);
     static bool unitInstalled();
-    // Runs "pkexec systemctl enable --now veloxa-tunnel.service"; `done` gets the error
-    // text when it did not succeed (also when the user cancelled the prompt).
+    // Runs "pkexec systemctl enable --now veloxa-tunnel.service" and, once it succeeded,
+    // looks for the service at once; `done` gets the error text when it did not succeed
+    // (also when the user cancelled the prompt).
     static void startService(std::function<void(std::optional<QString>)> done);
     // The text that tells the user how to join the group.
     static QString joinGroupAdvice();
