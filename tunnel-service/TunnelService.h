@@ -3,6 +3,7 @@
 #include "ConfigurationStore.h"
 #include "EngineProcess.h"
 #include "ServiceOptions.h"
+#include "platform/ipc/ControlProtocol.h"
 
 #include <QHash>
 #include <QObject>
@@ -19,12 +20,13 @@ namespace veloxa::tunnel {
 class TunnelService : public QObject {
     Q_OBJECT
 public:
+    // The shared numbering, as plain numbers for the status table and the wire.
     enum Status {
-        disconnected = 1,
-        connecting = 2,
-        connected = 3,
-        reasserting = 4,
-        disconnecting = 5
+        disconnected = int(VPNStatus::disconnected),
+        connecting = int(VPNStatus::connecting),
+        connected = int(VPNStatus::connected),
+        reasserting = int(VPNStatus::reasserting),
+        disconnecting = int(VPNStatus::disconnecting)
     };
     // Waits between restarts of an engine that died while connected; then it gives up.
     static constexpr int restartDelaysMs[] = {250, 1000, 2000};

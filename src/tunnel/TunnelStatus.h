@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ipc/ControlProtocol.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -25,16 +27,6 @@ Q_ENUM_NS(TunnelStatus)
 } // namespace TunnelStatusNS
 
 using TunnelStatus = TunnelStatusNS::TunnelStatus;
-
-// Raw values of the VPN connection status, as the tunnel service reports them.
-enum class VPNStatus : int {
-    invalid = 0,
-    disconnected = 1,
-    connecting = 2,
-    connected = 3,
-    reasserting = 4,
-    disconnecting = 5,
-};
 
 namespace tunnelstatus {
 std::optional<TunnelStatus> fromRaw(qint64 raw);

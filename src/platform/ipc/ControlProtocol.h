@@ -2,6 +2,21 @@
 
 #include <cstddef>
 
+namespace veloxa {
+
+// Raw values of the VPN connection status: what the service reports in its status events
+// and replies, and what the client reads back.
+enum class VPNStatus : int {
+    invalid = 0,
+    disconnected = 1,
+    connecting = 2,
+    connected = 3,
+    reasserting = 4,
+    disconnecting = 5,
+};
+
+} // namespace veloxa
+
 namespace veloxa::control {
 
 // Frame sizes of the tunnel service's control socket, shared by the service and its
