@@ -30,9 +30,7 @@ class TestAppState : public QObject {
     std::unique_ptr<TunnelServiceProcess> tunnel;
     std::unique_ptr<TunnelServiceClient> client;
     std::shared_ptr<MemorySecureItemStore> items;
-    const Bundle bundle{{{"CFBundleIdentifier", QStringLiteral("net.veloxa.client")},
-                         {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
-                        QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
+    const Bundle& bundle = TunnelServiceProcess::clientBundle();
 
     QUrl base() const { return service->baseUrl(); }
 
@@ -53,13 +51,7 @@ class TestAppState : public QObject {
         return QTest::qWaitFor([&] { return client->isConnected(); }, 5000);
     }
     SingboxTunnelsManager::Pointer loadManager() {
-        std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> result;
-        TunnelProviderManager::loadAllFromPreferences(*client, [&](auto list, auto error) {
-            SingboxTunnelsManager::create(list, error, *client, bundle,
-                                          [&](auto created) { result = created; });
-        });
-        (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
-        return result && *result ? **result : nullptr;
+        return TunnelServiceProcess::loadManager(*client);
     }
     void signIn(AppState& state, const QString& email) {
         QCoro::waitFor(state.requestLoginCode(email));

@@ -1,5 +1,9 @@
 #include "TunnelServiceProcess.h"
 
+#include "platform/Bundle.h"
+#include "platform/netext/TunnelSystem.h"
+#include "tunnel/SingboxTunnelsManager.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QTest>
@@ -105,6 +109,26 @@ void TunnelServiceProcess::setCounters(const QString& interface, const QByteArra
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(value + '\n');
     }
+}
+
+const veloxa::Bundle& TunnelServiceProcess::clientBundle() {
+    static const veloxa::Bundle bundle{
+        {{"CFBundleIdentifier", QStringLiteral("net.veloxa.client")},
+         {"AppGroupIdentifier", appGroup()}},
+        QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
+    return bundle;
+}
+
+std::shared_ptr<veloxa::SingboxTunnelsManager>
+TunnelServiceProcess::loadManager(veloxa::TunnelSystem& system) {
+    using Manager = veloxa::SingboxTunnelsManager;
+    std::optional<std::expected<Manager::Pointer, QString>> result;
+    system.loadAllFromPreferences([&](auto list, auto error) {
+        Manager::create(list, error, system, clientBundle(),
+                        [&](auto created) { result = created; });
+    });
+    (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
+    return result && *result ? **result : nullptr;
 }
 
 std::string TunnelServiceProcess::engineConfig(const QString& interface, const json& fakeEngine) {

@@ -6,7 +6,14 @@
 #include <QTemporaryDir>
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <optional>
+
+namespace veloxa {
+class Bundle;
+class SingboxTunnelsManager;
+class TunnelSystem;
+} // namespace veloxa
 
 // A real `veloxa-tunnel --user` in a temporary directory, with fake-engine as its engine
 // and a fake sysfs tree for its counters.
@@ -39,6 +46,11 @@ public:
         return runtimeDir() + QStringLiteral("/group.test.network-extension");
     }
     static QString appGroup() { return QStringLiteral("group.test"); }
+    // The client's bundle in the tests: its app group is the service's test group.
+    static const veloxa::Bundle& clientBundle();
+    // Every stored configuration of this client's extension in a tunnels manager, or
+    // nothing when loading fails within 5 s.
+    static std::shared_ptr<veloxa::SingboxTunnelsManager> loadManager(veloxa::TunnelSystem& system);
 
     // Writes an interface's counters (any text) into the fake sysfs tree.
     void setCounters(const QString& interface, const QByteArray& rx, const QByteArray& tx);

@@ -15,19 +15,11 @@ class TestTunnelsManager : public QObject {
 
     std::unique_ptr<TunnelServiceProcess> service;
     std::unique_ptr<TunnelServiceClient> client;
-    const Bundle bundle{{{"CFBundleIdentifier", QStringLiteral("net.veloxa.client")},
-                         {"AppGroupIdentifier", TunnelServiceProcess::appGroup()}},
-                        QUrl::fromLocalFile(QStringLiteral("/opt/veloxa/Veloxa.app/"))};
+    const Bundle& bundle = TunnelServiceProcess::clientBundle();
     const QString ours = QStringLiteral("net.veloxa.client.network-extension");
 
     SingboxTunnelsManager::Pointer loadManager() {
-        std::optional<std::expected<SingboxTunnelsManager::Pointer, QString>> result;
-        TunnelProviderManager::loadAllFromPreferences(*client, [&](auto list, auto error) {
-            SingboxTunnelsManager::create(list, error, *client, bundle,
-                                          [&](auto created) { result = created; });
-        });
-        (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
-        return result && *result ? **result : nullptr;
+        return TunnelServiceProcess::loadManager(*client);
     }
     SingboxTunnelsManager::Container add(SingboxTunnelsManager& manager, const QString& name,
                                          const std::string& engine) {
