@@ -16,28 +16,23 @@ AccountSession::AccountSession(APIClient& api, std::shared_ptr<SecureItemStore> 
       m_refreshInterval(refreshInterval) {}
 
 void AccountSession::setIsLoggedIn(bool value) {
-    if (assignChanged(m_isLoggedIn, value))
-        emit isLoggedInChanged();
+    setField(this, m_isLoggedIn, value, &AccountSession::isLoggedInChanged);
 }
 void AccountSession::setEmail(const QString& value) {
-    if (assignChanged(m_email, value))
-        emit emailChanged();
+    setField(this, m_email, value, &AccountSession::emailChanged);
 }
 void AccountSession::setSubscriptionStatus(const QString& value) {
-    if (assignChanged(m_subscriptionStatus, value))
-        emit subscriptionStatusChanged();
+    setField(this, m_subscriptionStatus, value, &AccountSession::subscriptionStatusChanged);
 }
 void AccountSession::setExpiresAt(std::optional<QDateTime> value) {
-    if (assignChanged(m_expiresAt, std::move(value)))
-        emit expiresAtChanged();
+    setField(this, m_expiresAt, std::move(value), &AccountSession::expiresAtChanged);
 }
 void AccountSession::setDevices(QList<DeviceSummary> value) {
-    if (assignChanged(m_devices, std::move(value)))
-        emit devicesChanged();
+    setField(this, m_devices, std::move(value), &AccountSession::devicesChanged);
 }
 void AccountSession::setSessionRevokedMessage(std::optional<QString> value) {
-    if (assignChanged(m_sessionRevokedMessage, std::move(value)))
-        emit sessionRevokedMessageChanged();
+    setField(this, m_sessionRevokedMessage, std::move(value),
+             &AccountSession::sessionRevokedMessageChanged);
 }
 
 void AccountSession::restore() {

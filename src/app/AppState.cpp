@@ -27,15 +27,15 @@ AppState::Dependencies AppState::Dependencies::production() {
     return d;
 }
 
-AppState::AppState(Dependencies dependencies, QObject* parent)
-    : ModelEnums(parent), m_deps(std::move(dependencies)),
-      m_api(std::make_unique<APIClient>(m_deps.serviceBaseURL)),
-      m_account(std::make_unique<AccountSession>(*m_api, m_deps.secureItems,
-                                                 m_deps.accountRefreshInterval, this)),
-      m_signIn(std::make_unique<SignInFlow>(*m_api, m_account->session(), m_deps.deviceName,
+AppState::AppState(const Dependencies& dependencies, QObject* parent)
+    : ModelEnums(parent), m_api(std::make_unique<APIClient>(dependencies.serviceBaseURL)),
+      m_account(std::make_unique<AccountSession>(*m_api, dependencies.secureItems,
+                                                 dependencies.accountRefreshInterval, this)),
+      m_signIn(std::make_unique<SignInFlow>(*m_api, m_account->session(), dependencies.deviceName,
                                             DeviceIdentity::platform(), this)),
-      m_connection(std::make_unique<VpnConnection>(
-          *m_account, m_deps.ipEchoURL, m_deps.ipEchoTimeout, m_deps.pollInterval, this)),
+      m_connection(std::make_unique<VpnConnection>(*m_account, dependencies.ipEchoURL,
+                                                   dependencies.ipEchoTimeout,
+                                                   dependencies.pollInterval, this)),
       m_deviceList(new DeviceListModel(true, this)),
       m_replaceable(new DeviceListModel(false, this)) {
     wireParts();
@@ -118,12 +118,11 @@ void AppState::applyLoginResult(const LoginResult& result) {
 }
 
 void AppState::setSelectedRootTab(RootTab tab) {
-    if (assignChanged(m_selectedRootTab, tab))
-        emit selectedRootTabChanged();
+    setField(this, m_selectedRootTab, tab, &AppState::selectedRootTabChanged);
 }
 void AppState::setSystemExtensionNeedsApproval(bool value) {
-    if (assignChanged(m_systemExtensionNeedsApproval, value))
-        emit systemExtensionNeedsApprovalChanged();
+    setField(this, m_systemExtensionNeedsApproval, value,
+             &AppState::systemExtensionNeedsApprovalChanged);
 }
 
 AppState::AccountScreen AppState::accountScreen() const {

@@ -78,7 +78,7 @@ public:
         static Dependencies production();
     };
 
-    explicit AppState(Dependencies dependencies, QObject* parent = nullptr);
+    explicit AppState(const Dependencies& dependencies, QObject* parent = nullptr);
     ~AppState() override;
 
     // The parts, for the delegate, previews and tests.
@@ -155,7 +155,6 @@ public:
     QTimer* pollTimer() const { return m_connection->pollTimer(); }
     QTimer* accountRefreshTimer() const { return m_account->refreshTimer(); }
     const QString& platform() const { return m_signIn->platform(); }
-    const QString& deviceName() const { return m_signIn->deviceName(); }
 
     // --- operations
     QCoro::Task<> requestLoginCode(QString email) { return m_signIn->requestLoginCode(email); }
@@ -243,7 +242,6 @@ signals:
 private:
     void wireParts();
 
-    Dependencies m_deps;
     RootTab m_selectedRootTab = RootTab::Vpn;
     bool m_systemExtensionNeedsApproval = false;
     std::unique_ptr<APIClient> m_api;

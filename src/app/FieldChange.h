@@ -4,12 +4,14 @@
 
 namespace veloxa {
 
-// Sets a model field and tells whether it really changed: change signals go out only then.
-template <class V> bool assignChanged(V& field, V value) {
+// Sets a model field and announces it through `changed`, only when the value really
+// changes.
+template <class Owner, class V, class U>
+void setField(Owner* owner, V& field, U&& value, void (Owner::*changed)()) {
     if (field == value)
-        return false;
-    field = std::move(value);
-    return true;
+        return;
+    field = std::forward<U>(value);
+    (owner->*changed)();
 }
 
 } // namespace veloxa

@@ -19,9 +19,6 @@ void QmlTypes::registerAll() {
     Q_UNUSED(registration);
     qRegisterMetaType<DeviceSummary>();
     qRegisterMetaType<DeviceLimitResult>();
-    // The one shared instance for every engine (the window's, and tests' own), never
-    // owned by any of them.
-    QQmlEngine::setObjectOwnership(&Localization::shared(), QQmlEngine::CppOwnership);
 }
 
 void QmlTypes::prepareEngine(QQmlEngine& engine) {

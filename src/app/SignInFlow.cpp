@@ -14,32 +14,25 @@ SignInFlow::SignInFlow(APIClient& api, SessionStore& session, QString deviceName
       m_platform(std::move(platform)) {}
 
 void SignInFlow::setPendingDeviceLimit(std::optional<DeviceLimitResult> value) {
-    if (assignChanged(m_pendingDeviceLimit, std::move(value)))
-        emit pendingDeviceLimitChanged();
+    setField(this, m_pendingDeviceLimit, std::move(value), &SignInFlow::pendingDeviceLimitChanged);
 }
 void SignInFlow::setAuthErrorMessage(std::optional<QString> value) {
-    if (assignChanged(m_authErrorMessage, std::move(value)))
-        emit authErrorMessageChanged();
+    setField(this, m_authErrorMessage, std::move(value), &SignInFlow::authErrorMessageChanged);
 }
 void SignInFlow::setLoginEmail(const QString& value) {
-    if (assignChanged(m_loginEmail, value))
-        emit loginEmailChanged();
+    setField(this, m_loginEmail, value, &SignInFlow::loginEmailChanged);
 }
 void SignInFlow::setLoginCode(const QString& value) {
-    if (assignChanged(m_loginCode, value))
-        emit loginCodeChanged();
+    setField(this, m_loginCode, value, &SignInFlow::loginCodeChanged);
 }
 void SignInFlow::setLoginStage(LoginStage value) {
-    if (assignChanged(m_loginStage, value))
-        emit loginStageChanged();
+    setField(this, m_loginStage, value, &SignInFlow::loginStageChanged);
 }
 void SignInFlow::setLoginIsLoading(bool value) {
-    if (assignChanged(m_loginIsLoading, value))
-        emit loginIsLoadingChanged();
+    setField(this, m_loginIsLoading, value, &SignInFlow::loginIsLoadingChanged);
 }
 void SignInFlow::setOtpCooldownEndsAt(std::optional<QDateTime> value) {
-    if (assignChanged(m_otpCooldownEndsAt, std::move(value)))
-        emit otpCooldownEndsAtChanged();
+    setField(this, m_otpCooldownEndsAt, std::move(value), &SignInFlow::otpCooldownEndsAtChanged);
 }
 
 void SignInFlow::resetForm() {

@@ -45,7 +45,6 @@ public:
     const std::optional<QDateTime>& otpCooldownEndsAt() const { return m_otpCooldownEndsAt; }
     void setOtpCooldownEndsAt(std::optional<QDateTime> value);
     const QString& platform() const { return m_platform; }
-    const QString& deviceName() const { return m_deviceName; }
 
     QCoro::Task<> requestLoginCode(QString email);
     QCoro::Task<> verifyLoginCode(QString email, QString code);

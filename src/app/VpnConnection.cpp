@@ -20,36 +20,29 @@ VpnConnection::VpnConnection(const AccountSession& account, QUrl ipEchoURL,
 }
 
 void VpnConnection::setSelectedRegion(Region value) {
-    if (assignChanged(m_selectedRegion, value))
-        emit selectedRegionChanged();
+    setField(this, m_selectedRegion, value, &VpnConnection::selectedRegionChanged);
 }
 void VpnConnection::setTunnelStatus(TunnelStatus value) {
-    if (assignChanged(m_tunnelStatus, value))
-        emit tunnelStatusChanged();
+    setField(this, m_tunnelStatus, value, &VpnConnection::tunnelStatusChanged);
 }
 void VpnConnection::setSessionStartedAt(std::optional<QDateTime> value) {
-    if (assignChanged(m_sessionStartedAt, std::move(value)))
-        emit sessionStartedAtChanged();
+    setField(this, m_sessionStartedAt, std::move(value), &VpnConnection::sessionStartedAtChanged);
 }
 void VpnConnection::setSessionRxBytes(quint64 value) {
-    if (assignChanged(m_sessionRxBytes, value))
-        emit sessionRxBytesChanged();
+    setField(this, m_sessionRxBytes, value, &VpnConnection::sessionRxBytesChanged);
 }
 void VpnConnection::setSessionTxBytes(quint64 value) {
-    if (assignChanged(m_sessionTxBytes, value))
-        emit sessionTxBytesChanged();
+    setField(this, m_sessionTxBytes, value, &VpnConnection::sessionTxBytesChanged);
 }
 void VpnConnection::setPublicIP(std::optional<QString> value) {
-    if (assignChanged(m_publicIP, std::move(value)))
-        emit publicIPChanged();
+    setField(this, m_publicIP, std::move(value), &VpnConnection::publicIPChanged);
 }
 void VpnConnection::setConnectedRegionLabel(std::optional<QString> value) {
-    if (assignChanged(m_connectedRegionLabel, std::move(value)))
-        emit connectedRegionLabelChanged();
+    setField(this, m_connectedRegionLabel, std::move(value),
+             &VpnConnection::connectedRegionLabelChanged);
 }
 void VpnConnection::setVpnErrorMessage(std::optional<QString> value) {
-    if (assignChanged(m_vpnErrorMessage, std::move(value)))
-        emit vpnErrorMessageChanged();
+    setField(this, m_vpnErrorMessage, std::move(value), &VpnConnection::vpnErrorMessageChanged);
 }
 
 QString VpnConnection::tunnelName(Region region) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QQmlEngine>
 #include <QTranslator>
 
 #include <QSettings>
@@ -92,7 +93,9 @@ Localization::~Localization() {
 }
 
 Localization* Localization::create(QQmlEngine*, QJSEngine*) {
-    return &shared();
+    Localization* instance = &shared();
+    QQmlEngine::setObjectOwnership(instance, QQmlEngine::CppOwnership);
+    return instance;
 }
 
 Localization& Localization::shared() {
