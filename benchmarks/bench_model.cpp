@@ -5,7 +5,9 @@
 #include "IdleCpu.h"
 #include "app/AppState.h"
 #include "platform/MemorySecureItemStore.h"
+#include "platform/Bundle.h"
 #include "platform/netext/TunnelServiceClient.h"
+#include "tunnel/SingboxTunnelsManager.h"
 #include "support/TunnelServiceProcess.h"
 
 #include <QCoreApplication>

@@ -33,7 +33,7 @@ int main(int argc, char* argv[]) {
     AppState model({std::make_shared<MemorySecureItemStore>(),
                     QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(),
                     QStringLiteral("Bench — macOS 14.5")});
-    SignInForm form(model);
+    SignInForm form(model.signInFlow());
     ModelPreview::apply(model, state);
     QQuickView view;
     QmlTypes::prepareEngine(*view.engine());
