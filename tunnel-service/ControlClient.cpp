@@ -1,6 +1,6 @@
 #include "ControlClient.h"
 
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 #include "EnginePolicy.h"
 
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/netext/InterfaceName.h"
 
 namespace veloxa::tunnel {

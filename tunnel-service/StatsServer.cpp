@@ -1,6 +1,6 @@
 #include "StatsServer.h"
 
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/ipc/LineFramer.h"
 
 #include <QFile>

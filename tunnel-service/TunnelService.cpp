@@ -1,7 +1,7 @@
 #include "TunnelService.h"
 
 #include "EnginePolicy.h"
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/netext/InterfaceName.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "JsonReader.h"
 
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 
 #include <limits>
 

@@ -5,7 +5,7 @@
 #include "EnginePolicy.h"
 #include "WireGuardConfig.h"
 #include "platform/ipc/ControlProtocol.h"
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/ipc/LineFramer.h"
 #include "platform/netext/TunnelConfigurationRecord.h"
 

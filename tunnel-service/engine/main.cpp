@@ -5,7 +5,7 @@
 // it set up on SIGTERM.
 #include "WireGuardConfig.h"
 #include "WireGuardTunnel.h"
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/netext/InterfaceName.h"
 
 #include <csignal>

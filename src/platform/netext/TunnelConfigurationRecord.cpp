@@ -1,7 +1,7 @@
 #include "TunnelConfigurationRecord.h"
 
 #include "InterfaceName.h"
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 
 namespace veloxa {
 

@@ -1,6 +1,6 @@
 #include "TunnelServiceClient.h"
 
-#include "platform/ipc/JsonDepth.h"
+#include "json/JsonDepth.h"
 #include "platform/ipc/LocalXPCConnection.h"
 
 #include <QFileInfo>
