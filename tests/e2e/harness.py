@@ -6,7 +6,7 @@ named items to a probe file, and clicks and types through the X server with xdot
 With `netns`, the dev service, the tunnel service and the client run inside that network
 namespace; the display, the session bus and the files are shared with it.
 """
-import json, os, signal, socket, subprocess, sys, tempfile, time, urllib.request
+import json, os, signal, socket, subprocess, sys, tempfile, threading, time, urllib.request
 
 
 class Failure(Exception):
@@ -34,7 +34,8 @@ class Session:
     def fail(self, text):
         self.log("FAIL: " + text)
         try:
-            self.shoot("failure", whole=True)
+            if "DISPLAY" in self.env:
+                self.shoot("failure", whole=True)
             self.log("last probe: " + json.dumps(self.probe().get("model", {}))[:2000])
         except Exception:
             pass
@@ -46,16 +47,25 @@ class Session:
     diagnose = staticmethod(lambda: [])
 
     def wait_for(self, what, predicate, timeout=15):
+        value = self.poll(predicate, timeout)
+        if value:
+            return value
+        self.fail(f"timed out waiting for {what}")
+
+    @staticmethod
+    def poll(predicate, timeout, interval=0.1):
+        """The predicate's first true value within `timeout` seconds, else None."""
         deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
+        while True:
             try:
                 value = predicate()
                 if value:
                     return value
             except (KeyError, TypeError, ValueError, OSError):
                 pass
-            time.sleep(0.1)
-        self.fail(f"timed out waiting for {what}")
+            if time.monotonic() >= deadline:
+                return None
+            time.sleep(interval)
 
     def inside(self, command):
         """The command as it runs in the session's namespace."""
@@ -147,15 +157,20 @@ class Session:
                         VELOXA_TEST_IP_ECHO_URL=ip_echo or f"{self.service_url}/ip",
                         VELOXA_TEST_ACCOUNT_REFRESH_MS="2000")
 
-    def tunnel_configurations(self):
+    def tunnel_request(self, op, **fields):
+        """One request to the tunnel service's control socket; its reply."""
         with socket.socket(socket.AF_UNIX) as s:
+            s.settimeout(10)
             s.connect(f"{self.root}/run/tunnel.sock")
-            s.sendall(b'{"id":1,"op":"loadAll"}\n')
-            reader = s.makefile("rb")
-            while True:
-                frame = json.loads(reader.readline())
+            s.sendall((json.dumps({"id": 1, "op": op, **fields}) + "\n").encode())
+            for line in s.makefile("rb"):
+                frame = json.loads(line)
                 if frame.get("id") == 1:
-                    return frame["configurations"]
+                    return frame
+        raise OSError(f"the tunnel service closed the connection before answering {op}")
+
+    def tunnel_configurations(self):
+        return self.tunnel_request("loadAll")["configurations"]
 
     def tunnel_status(self, description):
         for configuration in self.tunnel_configurations():
@@ -259,6 +274,40 @@ class Session:
         for secret in ("inbounds", "SingboxConfig", "Bearer", "private_key"):
             if secret in logged:
                 self.fail(f"the client's log holds {secret!r}")
+
+
+class StatusLog:
+    """Every status event of a tunnel service, as it arrives (from a listener thread that
+    reconnects when the service restarts)."""
+
+    def __init__(self, path):
+        self.seen, self.errors, self.path = [], [], path
+        self.listening = threading.Event()
+        threading.Thread(target=self.listen, daemon=True).start()
+
+    def listen(self):
+        while True:
+            try:
+                with socket.socket(socket.AF_UNIX) as s:
+                    s.connect(self.path)
+                    # A request answered means events reach this connection from now on.
+                    s.sendall(b'{"id":1,"op":"hello"}\n')
+                    for line in s.makefile("rb"):
+                        frame = json.loads(line)
+                        if frame.get("id") == 1:
+                            self.listening.set()
+                        if frame.get("event") == "status":
+                            self.seen.append(frame["status"])
+                            if frame.get("error"):
+                                self.errors.append(frame["error"])
+            except (OSError, ValueError):
+                time.sleep(0.1)
+
+    def mark(self):
+        return len(self.seen)
+
+    def since(self, mark):
+        return self.seen[mark:]
 
 
 def run(main):
