@@ -122,7 +122,8 @@ const DevService::DeviceKeys& DevService::keysFor(const QString& deviceUuid) {
 }
 
 // A tunnel-engine document in the WireGuard form, as the real service hands out per
-// region: the device's own key and addresses, the exit as its one peer, everything routed.
+// region: the device's own key and addresses, the exit as its one peer, everything routed,
+// names resolved by the exit's DNS server at the first address of the tunnel's network.
 QString DevService::engineConfig(const QString& region, const QString& deviceUuid) {
     const DeviceKeys& keys = keysFor(deviceUuid);
     const WireGuardExit exit = m_options.wireGuardExit.value_or(
@@ -145,7 +146,12 @@ QString DevService::engineConfig(const QString& region, const QString& deviceUui
                           {"private_key", keys.privateKey},
                           {"mtu", 1420},
                           {"peers", QJsonArray{peer}}};
+    QJsonObject dns{
+        {"servers",
+         QJsonArray{QJsonObject{{"tag", "exit-dns"}, {"address", "10.66.0.1"}, {"detour", "wg"}}}},
+        {"final", "exit-dns"}};
     QJsonObject doc{{"log", QJsonObject{{"level", "warn"}}},
+                    {"dns", dns},
                     {"inbounds", QJsonArray{tun}},
                     {"endpoints", QJsonArray{wireguard}},
                     {"outbounds", QJsonArray{QJsonObject{{"type", "direct"}, {"tag", "direct"}}}},
