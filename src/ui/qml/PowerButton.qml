@@ -14,13 +14,14 @@ Pressable {
     readonly property bool busy: status === TunnelStatus.Activating || status === TunnelStatus.Deactivating
                                  || status === TunnelStatus.Reasserting
     readonly property color statusColor: status === TunnelStatus.Active ? Qt.rgba(0.2, 0.85, 0.55, 1)
-                                        : busy ? Qt.rgba(0.98, 0.74, 0.22, 1) : Theme.accent
+                                        : busy ? Theme.amber : Theme.accent
     // 0 … 1, swinging with an ease-in-out: 0.9 s while busy, 2.4 s otherwise.
     readonly property real pulse: swing.value
 
     enabled: !disabled
-    accessibleName: status === TunnelStatus.Active ? qsTr("Disconnect")
-                                                   : qsTr("Connect")
+    // While the tunnel is reasserting the button still ends the connection.
+    accessibleName: status === TunnelStatus.Active || status === TunnelStatus.Reasserting
+                    ? qsTr("Disconnect") : qsTr("Connect")
     showRing: false // the disc carries its own ring
     implicitWidth: 108
     implicitHeight: 108
@@ -105,14 +106,10 @@ Pressable {
             name: "power"; size: 22; color: "white"
         }
         // keyboard focus: a ring just outside the disc
-        Rectangle {
+        Item {
             anchors.centerIn: parent
-            width: 92; height: 92; radius: 46
-            color: "transparent"
-            antialiasing: true
-            border.width: Theme.focusRingWidth
-            border.color: Theme.focusRing
-            visible: button.activeFocus
+            width: 86; height: 86
+            FocusRing { objectName: "focusRing"; ringRadius: 43; visible: button.activeFocus }
         }
     }
 }

@@ -9,6 +9,7 @@ Item {
     property bool checked: false
     property real ringRadius: 6
     property bool showRing: true
+    property bool ringInside: false
     readonly property bool pressed: area.pressed
     signal activated()
 
@@ -24,7 +25,13 @@ Item {
     Keys.onReturnPressed: event => { event.accepted = true; activated() }
     Keys.onEnterPressed: event => { event.accepted = true; activated() }
 
-    FocusRing { objectName: "focusRing"; ringRadius: control.ringRadius; visible: control.activeFocus && control.showRing; z: 10 }
+    FocusRing {
+        objectName: control.showRing ? "focusRing" : "" // a control with its own ring names that one
+        ringRadius: control.ringRadius
+        inside: control.ringInside
+        visible: control.activeFocus && control.showRing
+        z: 10
+    }
     MouseArea {
         id: area
         anchors.fill: parent

@@ -11,6 +11,8 @@ QtObject {
     readonly property color green: "#30d158"
     readonly property color blue: "#0a84ff"
     readonly property color cyan: "#64d2ff"
+    // The power button's colour while the tunnel changes state or reconnects.
+    readonly property color amber: Qt.rgba(0.98, 0.74, 0.22, 1)
 
     // The ultra-thin material: a translucent fill with a hairline white outline. Dense
     // enough that the eyes behind a card read as a soft shape, never through the text.
@@ -20,8 +22,11 @@ QtObject {
     readonly property real cardRadius: 20
     readonly property real rowRadius: 14
 
-    // Keyboard focus, drawn around the focused control in its own shape.
-    readonly property color focusRing: Qt.rgba(10 / 255, 132 / 255, 255 / 255, 0.85)
+    // Keyboard focus, drawn around the focused control in its own shape: a light accent
+    // ring (5.9:1 on a card, 5.5:1 on the backdrop) over a dark hairline, so it stays
+    // visible against accent fills too.
+    readonly property color focusRing: "#5aabff"
+    readonly property color focusGap: Qt.rgba(0.05, 0.05, 0.1, 0.9)
     readonly property real focusRingWidth: 2
     // Text fields
     readonly property color fieldFill: Qt.rgba(1, 1, 1, 0.07)
@@ -33,6 +38,11 @@ QtObject {
     // Destructive buttons' fill
     readonly property color redFill: Qt.rgba(1, 0.27, 0.23, 0.16)
     readonly property color accentFill: Qt.rgba(10 / 255, 132 / 255, 255 / 255, 0.16)
+
+    // The floating tab bar (62 points, 18 above the window's edge) and the gap pages keep
+    // above it: nothing a page shows at rest lies under the bar.
+    readonly property real tabBarRoom: 80
+    readonly property real pageBottomInset: tabBarRoom + 8
 
     readonly property int captionSize: 11
     readonly property int bodySize: 13
