@@ -1,8 +1,8 @@
 pragma ComponentBehavior: Bound
 import QtQuick
 
-// The pair of glowing eyes: the glow breathes every 3.4 s, the eyes blink at random
-// intervals of 3 to 6.5 s. Nothing runs while `animating` is false (window hidden).
+// The pair of glowing eyes: the glow breathes every 3.4 s, the eyes blink after random
+// waits of 3 to 6.5 s. Nothing runs while `animating` is false (window hidden).
 Item {
     id: eyes
     property bool animating: true
@@ -10,13 +10,6 @@ Item {
     // 0 faint … 1 strong; swings with an ease-in-out of 3.4 s once `glowing` is set.
     readonly property real glowPhase: breathing.value
     property real eyeScaleY: 1.0
-    // When the next blink starts, in ms after the previous one ended (for tests).
-    property int nextBlinkDelay: 0
-    // The wait before the next blink: 3–6.5 s.
-    function planNextBlink() {
-        nextBlinkDelay = 3000 + Math.floor(Math.random() * 3501)
-        blinkWait.duration = nextBlinkDelay
-    }
 
     width: 91 * 2 + 98
     height: 68
@@ -65,22 +58,42 @@ Item {
         }
     }
 
-    Component.onCompleted: glowing = true
+    Component.onCompleted: {
+        glowing = true
+        scheduleBlink()
+    }
     Swing {
         id: breathing
         running: eyes.animating && eyes.glowing
         period: 3400
     }
 
-    // Blink loop: wait 3–6.5 s, close in 0.09 s to 5 % of the height, open in 0.13 s.
+    // Blink loop: wait 3–6.5 s, drawn anew before each blink (whole milliseconds), close in
+    // 0.09 s to 5 % of the height, open in 0.13 s, again. The wait is a timer started
+    // afresh each time: a pause inside a running animation group keeps its first duration.
+    function scheduleBlink() {
+        if (!animating)
+            return
+        blinkWait.interval = 3000 + Math.floor(Math.random() * 3501)
+        blinkWait.restart()
+    }
+    Timer {
+        id: blinkWait
+        onTriggered: blink.restart()
+    }
     SequentialAnimation {
         id: blink
-        running: eyes.animating
-        loops: Animation.Infinite
-        ScriptAction { script: eyes.planNextBlink() }
-        PauseAnimation { id: blinkWait; duration: 3000 }
         NumberAnimation { target: eyes; property: "eyeScaleY"; to: 0.05; duration: 90; easing.type: Easing.InQuad }
         NumberAnimation { target: eyes; property: "eyeScaleY"; to: 1.0; duration: 130; easing.type: Easing.OutQuad }
+        onFinished: eyes.scheduleBlink()
     }
-    onAnimatingChanged: if (!animating) eyeScaleY = 1.0
+    onAnimatingChanged: {
+        if (animating) {
+            scheduleBlink()
+        } else {
+            blinkWait.stop()
+            blink.stop()
+            eyeScaleY = 1.0
+        }
+    }
 }
