@@ -10,13 +10,18 @@ Column {
 
     Text {
         objectName: "limitTitle"
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
         text: chooser.limit ? qsTr("Device limit reached (%1)").arg(chooser.limit.maxDevices) : ""
         color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
     }
     Text {
         width: parent.width
-        text: qsTr("Choose a device to sign out to add this Mac.")
+        text: Qt.platform.os === "osx" ? qsTr("Choose a device to sign out to add this Mac.")
+                                       : qsTr("Choose a device to sign out to add this computer.")
         color: Theme.secondary; font.pixelSize: Theme.captionSize; wrapMode: Text.WordWrap
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
     Column {
         id: replaceable
@@ -24,15 +29,19 @@ Column {
         spacing: 8
         Repeater {
             model: chooser.model.replaceableDevices
-            DeviceRow {
+            ChooserRow {
+                required property int index
+                objectName: "chooserRow_" + index
                 width: replaceable.width
-                action: "replace"
                 onReplace: chooser.model.replaceDeviceLater(deviceUuid)
             }
         }
     }
     Text {
         objectName: "chooserError"
+        Accessible.role: Accessible.AlertMessage
+        Accessible.ignored: !visible
+        Accessible.name: text
         visible: chooser.model.authErrorMessage !== null
         width: parent.width
         text: chooser.model.authErrorMessage !== null ? chooser.model.authErrorMessage : ""
