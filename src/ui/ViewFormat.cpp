@@ -84,21 +84,6 @@ QUrl ViewFormat::supportURL() {
     return QUrl(QStringLiteral("mailto:") + QString::fromUtf8(build::supportEmail));
 }
 
-QString ViewFormat::consentText(const QString& prefix, const QString& terms, const QUrl& termsURL,
-                                const QString& conjunction, const QString& privacy,
-                                const QUrl& privacyURL, const QColor& linkColor, int focusedLink) {
-    auto link = [&](const QUrl& url, const QString& text, bool focused) {
-        const QString style =
-            QStringLiteral("text-decoration:%1;color:%2")
-                .arg(focused ? QStringLiteral("underline") : QStringLiteral("none"),
-                     linkColor.name());
-        return QStringLiteral("<a href=\"%1\" style=\"%2\">%3</a>")
-            .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), style, text.toHtmlEscaped());
-    };
-    return prefix.toHtmlEscaped() + link(termsURL, terms, focusedLink == 1) +
-           conjunction.toHtmlEscaped() + link(privacyURL, privacy, focusedLink == 2);
-}
-
 QString ViewFormat::capitalized(const QString& text) {
     QString out;
     out.reserve(text.size());

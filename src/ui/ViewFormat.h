@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QDateTime>
 #include <QObject>
 #include <QUrl>
@@ -37,12 +36,6 @@ public:
     Q_INVOKABLE static QUrl supportURL();
     // First letter of each word upper case, the rest lower ("macos-arm64" → "Macos-Arm64").
     Q_INVOKABLE static QString capitalized(const QString& text);
-    // The consent sentence as rich text: every piece escaped, the two links in the accent
-    // colour and not underlined, but for the one the keyboard is on (1 terms, 2 privacy).
-    Q_INVOKABLE static QString consentText(const QString& prefix, const QString& terms,
-                                           const QUrl& termsURL, const QString& conjunction,
-                                           const QString& privacy, const QUrl& privacyURL,
-                                           const QColor& linkColor, int focusedLink = 0);
     // The bundle's version and build, the dash for a missing value.
     Q_INVOKABLE static QString appVersion();
     Q_INVOKABLE static QString appBuild();

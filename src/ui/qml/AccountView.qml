@@ -10,6 +10,12 @@ Item {
     readonly property bool active: model.subscriptionIsActive
     property var revokeTarget: null
 
+    function refocusAfterRemoval(index) {
+        const left = deviceRows.count
+        const next = left > 0 ? (deviceRows.itemAt(Math.min(index, left - 1)) as DeviceRow).trashButton : signOutButton
+        next.forceActiveFocus(Qt.TabFocusReason)
+    }
+
     GlassCard {
         id: card
         objectName: "accountCard"
@@ -21,21 +27,39 @@ Item {
             x: 16; y: 16
             width: parent.width - 32
             spacing: 6
-            Text { text: view.model.email; color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold; width: parent.width; elide: Text.ElideRight }
+            ElidedText {
+                objectName: "email"
+                width: parent.width
+                text: view.model.email
+                color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
+            }
+            // Each line is read out as one text: "Status: active", "Valid until: …".
             Row {
                 spacing: 4
-                Text { text: qsTr("Status:"); color: Theme.secondary; font.pixelSize: Theme.bodySize }
+                Accessible.role: Accessible.StaticText
+                Accessible.name: statusTitle.text + " " + statusWord.text
+                Text { id: statusTitle; text: qsTr("Status:"); color: Theme.secondary; font.pixelSize: Theme.bodySize; Accessible.ignored: true }
                 Text {
+                    id: statusWord
                     objectName: "statusWord"
                     text: Texts.statusName(view.model.subscriptionStatus)
                     color: view.active ? Theme.green : Theme.orange
                     font.pixelSize: Theme.bodySize; font.weight: Font.Medium
+                    Accessible.ignored: true
                 }
             }
             Row {
                 spacing: 4
-                Text { text: qsTr("Valid until:"); color: Theme.secondary; font.pixelSize: Theme.bodySize }
-                Text { objectName: "expiry"; text: ViewFormat.expiryDate(view.model.expiresAt, Localization.languageCode); color: Theme.primary; font.pixelSize: Theme.bodySize }
+                Accessible.role: Accessible.StaticText
+                Accessible.name: expiryTitle.text + " " + expiry.text
+                Text { id: expiryTitle; text: qsTr("Valid until:"); color: Theme.secondary; font.pixelSize: Theme.bodySize; Accessible.ignored: true }
+                Text {
+                    id: expiry
+                    objectName: "expiry"
+                    text: ViewFormat.expiryDate(view.model.expiresAt, Localization.languageCode)
+                    color: Theme.primary; font.pixelSize: Theme.bodySize
+                    Accessible.ignored: true
+                }
             }
             // 4 points above the button: the button sits at the bottom of a taller slot.
             Item {
@@ -59,29 +83,39 @@ Item {
     }
 
     CenteredScrollView {
-        objectName: "deviceScroll"
+        objectName: "pageScroll"
         anchors.top: card.bottom
         anchors.topMargin: 12
         anchors.bottom: parent.bottom
+        anchors.bottomMargin: Theme.pageBottomInset
         width: parent.width
         Column {
             id: deviceColumn
             x: 20
             width: parent.width - 40
             spacing: 10
-            bottomPadding: 90
+            topPadding: 4 // room for a focus ring
+            bottomPadding: 8
             Text {
                 objectName: "devicesHeader"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 text: qsTr("Devices (%1/5)").arg(view.model.devices.length)
                 color: Theme.primary; font.pixelSize: Theme.subheadlineSize; font.weight: Font.Medium
             }
             Repeater {
+                id: deviceRows
                 model: view.model.deviceList
+                // The row that had the keyboard goes: the keyboard moves to the row now in
+                // its place, else to the one before, else to Sign out.
+                onItemRemoved: (index, item) => {
+                    if ((item as DeviceRow).trashButton.activeFocus)
+                        Qt.callLater(view.refocusAfterRemoval, index)
+                }
                 DeviceRow {
                     required property int index
                     objectName: "device_" + index
                     width: deviceColumn.width
-                    action: "trash"
                     onTrash: {
                         view.revokeTarget = { deviceUuid: deviceUuid, deviceName: deviceName, isThisDevice: isThisDevice }
                         deviceConfirm.open()
@@ -90,6 +124,9 @@ Item {
             }
             Text {
                 objectName: "accountError"
+                Accessible.role: Accessible.AlertMessage
+                Accessible.ignored: !visible
+                Accessible.name: text
                 visible: view.model.authErrorMessage !== null
                 width: parent.width
                 text: view.model.authErrorMessage !== null ? view.model.authErrorMessage : ""

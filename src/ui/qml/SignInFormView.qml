@@ -56,12 +56,17 @@ Column {
         Symbol { anchors.horizontalCenter: parent.horizontalCenter; name: "lock.shield"; color: Theme.accent; size: 36 }
         Text {
             objectName: "formTitle"
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
             anchors.horizontalCenter: parent.horizontalCenter
             text: view.codeStep ? qsTr("Code from email") : qsTr("Sign in")
             color: Theme.primary; font.pixelSize: Theme.headlineSize; font.weight: Font.DemiBold
         }
         Text {
             objectName: "revokedNotice"
+            Accessible.role: Accessible.StaticText
+            Accessible.ignored: !visible
+            Accessible.name: text
             visible: view.model.sessionRevokedMessage !== null
             width: 300
             anchors.horizontalCenter: parent.horizontalCenter
@@ -114,45 +119,39 @@ Column {
                     }
                     Symbol { anchors.centerIn: parent; visible: view.consentAgreed; name: "checkmark"; color: "white"; size: 9 }
                 }
-                Column {
+                // The consent sentence word by word, its two links real controls within it:
+                // reached with Tab, ringed while focused, read out as links.
+                Flow {
+                    id: consentText
+                    objectName: "consentText"
+                    readonly property string prefix: qsTr("I agree to the ")
+                    readonly property string terms: qsTr("Terms of Use", "in the consent sentence")
+                    readonly property string conjunction: qsTr(" and ")
+                    readonly property string privacy: qsTr("Privacy Policy", "in the consent sentence")
+                    readonly property string plainText: prefix + terms + conjunction + privacy
+                    function words(text) { return text.split(" ").filter(word => word !== "") }
                     width: parent.width - 23
-                    Text {
-                        id: consentText
-                        objectName: "consentText"
-                        readonly property string plainText: qsTr("I agree to the ") + qsTr("Terms of Use", "in the consent sentence")
-                                                            + qsTr(" and ") + qsTr("Privacy Policy", "in the consent sentence")
-                        width: parent.width
-                        textFormat: Text.RichText
-                        wrapMode: Text.WordWrap
-                        color: Theme.secondary
-                        font.pixelSize: Theme.captionSize
-                        text: ViewFormat.consentText(qsTr("I agree to the "), qsTr("Terms of Use", "in the consent sentence"),
-                                                     view.termsURL, qsTr(" and "),
-                                                     qsTr("Privacy Policy", "in the consent sentence"), view.privacyURL, Theme.accent,
-                                                     termsLink.activeFocus ? 1 : privacyLink.activeFocus ? 2 : 0)
-                        onLinkActivated: link => Qt.openUrlExternally(link)
-                        HoverHandler { cursorShape: consentText.hoveredLink ? Qt.PointingHandCursor : Qt.ArrowCursor }
+                    spacing: space.advanceWidth
+                    TextMetrics { id: space; font.pixelSize: Theme.captionSize; text: " " }
+                    Repeater {
+                        model: consentText.words(consentText.prefix)
+                        Text { required property string modelData; text: modelData; color: Theme.secondary; font.pixelSize: Theme.captionSize; Accessible.ignored: true }
                     }
-                    // The two links for the keyboard and screen readers; the one with the
-                    // focus is underlined in the sentence above.
-                    Row {
-                        spacing: 8
-                        LinkButtonStyle {
-                            id: termsLink
-                            objectName: "termsLink"
-                            width: 1; height: 1; opacity: 0; showRing: false
-                            text: ""; accessibleName: qsTr("Terms of Use", "in the consent sentence")
-                            accessibleRole: Accessible.Link
-                            onClicked: Qt.openUrlExternally(view.termsURL)
-                        }
-                        LinkButtonStyle {
-                            id: privacyLink
-                            objectName: "privacyLink"
-                            width: 1; height: 1; opacity: 0; showRing: false
-                            text: ""; accessibleName: qsTr("Privacy Policy", "in the consent sentence")
-                            accessibleRole: Accessible.Link
-                            onClicked: Qt.openUrlExternally(view.privacyURL)
-                        }
+                    LinkButtonStyle {
+                        objectName: "termsLink"
+                        text: consentText.terms
+                        accessibleRole: Accessible.Link
+                        onClicked: Qt.openUrlExternally(view.termsURL)
+                    }
+                    Repeater {
+                        model: consentText.words(consentText.conjunction)
+                        Text { required property string modelData; text: modelData; color: Theme.secondary; font.pixelSize: Theme.captionSize; Accessible.ignored: true }
+                    }
+                    LinkButtonStyle {
+                        objectName: "privacyLink"
+                        text: consentText.privacy
+                        accessibleRole: Accessible.Link
+                        onClicked: Qt.openUrlExternally(view.privacyURL)
                     }
                 }
             }
@@ -214,6 +213,9 @@ Column {
 
             Text {
                 objectName: "authError"
+                Accessible.role: Accessible.AlertMessage
+                Accessible.ignored: !visible
+                Accessible.name: text
                 visible: view.model.authErrorMessage !== null
                 width: parent.width
                 text: view.model.authErrorMessage !== null ? view.model.authErrorMessage : ""

@@ -16,8 +16,10 @@ Item {
     Repeater {
         model: tab.model.accountScreen === AppState.Chooser ? 1 : 0
         CenteredScrollView {
+            objectName: "pageScroll"
             anchors.fill: parent
-            DeviceLimitChooser { x: 20; y: 20; width: parent.width - 40; bottomPadding: 90; model: tab.model }
+            anchors.bottomMargin: Theme.pageBottomInset
+            DeviceLimitChooser { x: 20; y: 20; width: parent.width - 40; bottomPadding: 8; model: tab.model }
         }
     }
     Repeater {
@@ -27,9 +29,11 @@ Item {
     Repeater {
         model: tab.model.accountScreen === AppState.SignIn ? 1 : 0
         CenteredScrollView {
+            objectName: "pageScroll"
             anchors.fill: parent
+            anchors.bottomMargin: Theme.pageBottomInset
             SignInFormView {
-                x: 20; y: 20; width: parent.width - 40; bottomPadding: 90
+                x: 20; y: 20; width: parent.width - 40; bottomPadding: 8
                 model: tab.model; form: tab.form; animating: tab.animating
             }
         }
