@@ -1,8 +1,11 @@
 import QtQuick
 
-// Asks the user to allow the tunnel service before connecting.
+// Asks the user to allow the tunnel service before connecting. On macOS that is the
+// network extension, allowed in System Settings; on Linux the button starts the tunnel
+// service through the administrator prompt (or says how to join its group).
 GlassCard {
     id: banner
+    readonly property bool macOS: Qt.platform.os === "osx"
     signal openSettings()
     implicitHeight: column.implicitHeight + 32
 
@@ -17,7 +20,8 @@ GlassCard {
             Symbol { name: "exclamationmark.triangle.fill"; color: Theme.orange; size: 14 }
             Text {
                 width: parent.width - 24
-                text: qsTr("Allow the Veloxa network extension in System Settings to connect")
+                text: banner.macOS ? qsTr("Allow the Veloxa network extension in System Settings to connect")
+                                   : qsTr("Start the Veloxa tunnel service on this computer to connect")
                 color: Theme.primary
                 font.pixelSize: Theme.captionSize
                 wrapMode: Text.WordWrap
@@ -26,7 +30,7 @@ GlassCard {
         LinkButtonStyle {
             objectName: "openSettings"
             anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Open Settings")
+            text: banner.macOS ? qsTr("Open Settings") : qsTr("Start Service")
             font.pixelSize: Theme.captionSize
             font.weight: Font.DemiBold
             onClicked: banner.openSettings()
