@@ -4,8 +4,9 @@ import Veloxa.Core
 import Veloxa.UI
 import "recorder.js" as Recorder
 
-// The window from the keyboard: Tab reaches every control in reading order, Space and
-// Return run it as a click would, confirmations default to Cancel.
+// The window from the keyboard: Tab reaches every control in reading order and scrolls it
+// into view, Space and Return run it as a click would, confirmations default to Cancel,
+// the focus follows the device list as it changes.
 Item {
     width: 380; height: 520
     Item { id: stage; anchors.fill: parent }
@@ -86,7 +87,7 @@ TestCase {
         const item = findChild(root, data.item)
         item.forceActiveFocus(Qt.TabFocusReason)
         verify(item.activeFocus)
-        verify(findChild(item, "focusRing").visible || item.objectName === "powerButton")
+        verify(findChild(item, "focusRing").visible)
         keyClick(data.key)
         if (data.call)
             compare(calls.filter(c => c[0] === data.call[0]), [data.call])
@@ -94,23 +95,47 @@ TestCase {
             tryVerify(() => data.done(root))
     }
 
-    // Whatever Tab reaches has a name a screen reader can say, in the current language.
-    function test_everyStopHasAName_data() {
-        return ["signed-in", "approval", "email-step", "code-step", "account-active", "chooser"]
+    // Tab onto a control below or above the visible part of a page scrolls it into view.
+    function test_tabRevealsWhatItFocuses_data() {
+        return ["account-five-devices", "approval", "long-error"]
             .map(state => ({ tag: state, state: state }))
     }
-    function test_everyStopHasAName(data) {
+    function test_tabRevealsWhatItFocuses(data) {
         const root = makeRoot(data.state)
-        Localization.languageCode = "de"
-        const names = {}
-        for (let i = 0; i < 12; ++i) {
+        const page = fixture.find(root, "pageScroll")
+        const view = page.mapToItem(root, 0, 0, page.width, page.height)
+        let seen = 0
+        let scrolled = 0
+        for (let i = 0; i < 10; ++i) {
             keyClick(Qt.Key_Tab)
             const item = root.Window.activeFocusItem
-            const name = item.Accessible.name
-            verify(name && name.length > 0, "no name: " + item.objectName)
-            names[item.objectName] = name
+            if (item.objectName.startsWith("tab_"))
+                continue
+            const r = item.mapToItem(root, 0, 0, item.width, item.height)
+            verify(r.y >= view.y && r.y + r.height <= view.y + view.height, item.objectName + JSON.stringify(r))
+            ++seen
+            scrolled = Math.max(scrolled, page.contentY)
         }
-        compare(names["tab_tabAccount"], "Konto")
+        verify(seen >= 3 && scrolled > 0)
+    }
+
+    // A refresh with the same devices leaves the keyboard where it was; when the focused
+    // device goes, the keyboard moves to the row now in its place, else the one before,
+    // else Sign out.
+    function test_focusFollowsTheDeviceList() {
+        const root = makeRoot("account-five-devices")
+        const rows = [0, 1, 2, 3, 4].map(i => findChild(root, "device_" + i))
+        const uuids = rows.map(row => row.deviceUuid)
+        const focused = () => root.Window.activeFocusItem
+        rows[2].trashButton.forceActiveFocus(Qt.TabFocusReason)
+        fixture.listDevices(root.model, uuids)
+        verify(focused() === rows[2].trashButton)
+        fixture.listDevices(root.model, [uuids[0], uuids[1], uuids[3], uuids[4]])
+        tryVerify(() => focused() === rows[3].trashButton)
+        fixture.listDevices(root.model, [uuids[0], uuids[1]])
+        tryVerify(() => focused() === rows[1].trashButton)
+        fixture.listDevices(root.model, [])
+        tryVerify(() => focused().objectName === "signOutButton")
     }
 
     function test_confirmationKeys() {

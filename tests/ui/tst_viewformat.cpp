@@ -47,9 +47,6 @@ private slots:
         QCOMPARE(ViewFormat::sessionTime(QVariant::fromValue(nullptr), now), QStringLiteral("—"));
         QCOMPARE(ViewFormat::traffic(true, 0), QStringLiteral("0 KB"));
         QCOMPARE(ViewFormat::traffic(false, 1536), QStringLiteral("—"));
-        QCOMPARE(ViewFormat::orDash(QVariant::fromValue(nullptr)), QStringLiteral("—"));
-        QCOMPARE(ViewFormat::orDash(QStringLiteral("203.0.113.10")),
-                 QStringLiteral("203.0.113.10"));
         QCOMPARE(ViewFormat::secondsUntil(now.addMSecs(59001), now), 60);
     }
 

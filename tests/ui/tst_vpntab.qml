@@ -4,7 +4,8 @@ import Veloxa.Core
 import Veloxa.UI
 import "recorder.js" as Recorder
 
-// The VPN tab and its power button: what each control does in each state.
+// The VPN tab: what each control does in each state, the session card with real-world
+// figures and through a reconnect, and the motions measured on a hand-moved clock.
 Item {
     width: 380; height: 520
     // TestCase itself is invisible; the views under test live on this stage.
@@ -14,163 +15,191 @@ TestCase {
     id: test
     name: "VPNTab"
     when: windowShown
-    function cleanup() { Localization.languageCode = "en" }
+    function cleanup() {
+        Localization.languageCode = "en"
+        fixture.releaseClock()
+    }
 
     Component { id: tabComponent; VPNTabView { width: 380; height: 520 } }
+    Component { id: powerComponent; PowerButton { width: 108; height: 108 } }
+    Component { id: eyesComponent; VeloxaEyesBackground {} }
     SignalSpy { id: toAccount; signalName: "goToAccountTab" }
 
-    function makeTab(state) {
+    // `calls`, when given, records the operations the tab runs on the model.
+    function makeTab(state, calls) {
         const model = fixture.model(state)
         const tab = createTemporaryObject(tabComponent, stage, { model: model })
+        if (calls) // set afterwards: initial properties would unwrap the proxy
+            tab.model = Recorder.recorder(model, calls)
         toAccount.target = tab
         toAccount.clear()
         return tab
     }
     function find(tab, name) { return findChild(tab, name) }
+    function rect(item, within) { return item.mapToItem(within, 0, 0, item.width, item.height) }
 
-    function test_powerButtonActions() {
-        // signed out: to the account tab
-        let tab = makeTab("signed-out")
-        mouseClick(find(tab, "powerButton"))
-        compare(toAccount.count, 1)
-
-        // signed in, inactive: connect (which clears the last error first)
-        tab = makeTab("error")
-        verify(tab.model.vpnErrorMessage !== null)
-        mouseClick(find(tab, "powerButton"))
-        compare(tab.model.vpnErrorMessage, null)
-        compare(toAccount.count, 0)
-
-        // while connecting: disabled, nothing happens
-        tab = makeTab("connecting")
-        verify(find(tab, "powerButton").disabled)
-        compare(find(tab, "powerButton").opacity, 0.5)
-        tab.model.selectedRegion = AppState.De
-        mouseClick(find(tab, "powerButton"))
-        compare(tab.model.tunnelStatus, TunnelStatus.Activating)
+    // A click on the power button or a chip, in each state: the operation it runs, the
+    // region it leaves selected, whether it sends the user to the account tab.
+    function test_controls_data() {
+        return [
+            { tag: "signed out: button", state: "signed-out", click: "powerButton", toAccount: 1 },
+            { tag: "signed out: chip", state: "signed-out", click: "chip_ru", toAccount: 1 },
+            { tag: "signed in: chip", state: "signed-in", click: "chip_ru", region: AppState.Ru },
+            { tag: "signed in: button", state: "error", click: "powerButton", calls: [["toggleConnection"]] },
+            { tag: "connecting: button", state: "connecting", click: "powerButton" },
+            { tag: "connecting: chip", state: "connecting", click: "chip_ru" },
+            { tag: "connected: button", state: "connected", click: "powerButton", calls: [["toggleConnection"]] },
+            { tag: "connected: chip", state: "connected", click: "chip_ru" },
+            { tag: "reconnecting: button", state: "reconnecting", click: "powerButton", calls: [["toggleConnection"]] },
+            { tag: "reconnecting: chip", state: "reconnecting", click: "chip_ru" },
+        ]
     }
-
-    function test_regionChips() {
-        let tab = makeTab("signed-out")
-        mouseClick(find(tab, "chip_ru"))
-        compare(toAccount.count, 1)
-        compare(tab.model.selectedRegion, AppState.De)
-
-        tab = makeTab("signed-in")
-        mouseClick(find(tab, "chip_ru"))
-        compare(tab.model.selectedRegion, AppState.Ru)
-
-        tab = makeTab("connected")
-        verify(find(tab, "chip_de").chipEnabled)
-        verify(!find(tab, "chip_ru").chipEnabled)
-        compare(find(tab, "chip_ru").opacity, 0.55)
-        mouseClick(find(tab, "chip_ru"))
-        compare(tab.model.selectedRegion, AppState.De)
-
-        tab = makeTab("connecting")
-        verify(!find(tab, "chip_ru").chipEnabled)
-    }
-
-    function test_bannerBottomGap() {
-        let tab = makeTab("signed-in")
-        compare(tab.bottomGap, 80)
-        tab = makeTab("approval")
-        tab.approvalBannerHeight = 40
-        compare(tab.bottomGap, 24)
-        tab.approvalBannerHeight = 64
-        compare(tab.bottomGap, 20)
-        tab.approvalBannerHeight = 120
-        compare(tab.bottomGap, 20)
-    }
-
-    function test_sessionFigures() {
-        let tab = makeTab("connected")
-        compare(findChild(tab, "received").text, "1.5 MB")
-        compare(findChild(tab, "sent").text, "2 KB")
-        const time = findChild(tab, "sessionTime").value
-        verify(time === "01:02:05" || time === "01:02:06", time)
-
-        tab = makeTab("signed-in")
-        compare(findChild(tab, "received").text, "—")
-        compare(findChild(tab, "sessionTime").value, "—")
-        verify(!findChild(tab, "subscriptionNote").visible)
-
-        tab = makeTab("expired")
-        verify(findChild(tab, "subscriptionNote").visible)
-        compare(findChild(tab, "subscriptionNote").text, "Subscription expired — connection unavailable")
-    }
-
-    function test_powerButtonWhileActiveToggles() {
+    function test_controls(data) {
         const calls = []
-        const tab = makeTab("connected")
-        tab.model = Recorder.recorder(tab.model, calls) // afterwards: initial properties would unwrap it
-        mouseClick(find(tab, "powerButton"))
-        compare(calls.filter(c => c[0] !== "toString"), [["toggleConnection"]]) // which disconnects an active tunnel
+        const tab = makeTab(data.state, calls)
+        mouseClick(find(tab, data.click))
+        compare(calls.filter(c => c[0] !== "toString"), data.calls || [])
+        compare(tab.model.selectedRegion, data.region === undefined ? AppState.De : data.region)
+        compare(toAccount.count, data.toAccount || 0)
     }
 
-    // The IP row reads as a dash unless the tunnel is active and the address known.
-    function test_ipRow_data() {
-        return [{ tag: "connected", ip: "203.0.113.10" }, { tag: "connecting", ip: "—" },
-                { tag: "signed-in", ip: "—" }, { tag: "error", ip: "—" }, { tag: "signed-out", ip: "—" }]
+    // The card's rows, the button's busy ring and the notes under it, per state. Through a
+    // reconnect the session's figures, address and region stay, the last two marked.
+    function test_sessionCard_data() {
+        const dash = "—"
+        return [
+            { tag: "connected", ip: "203.0.113.10", region: "Germany · Frankfurt", received: "1.5 MB", sent: "2 KB", clock: true },
+            { tag: "reconnecting", ip: "203.0.113.10", region: "Germany · Frankfurt", received: "1.5 MB", sent: "2 KB", clock: true,
+              stale: true, busy: true, note: "Reconnecting… traffic is held until the VPN is back" },
+            { tag: "connecting", ip: dash, region: dash, received: dash, sent: dash, clock: true, busy: true },
+            { tag: "signed-in", ip: dash, region: dash, received: dash, sent: dash },
+            { tag: "expired", ip: dash, region: dash, received: dash, sent: dash,
+              note: "Subscription expired — connection unavailable" },
+        ]
     }
-    function test_ipRow(data) {
-        compare(find(makeTab(data.tag), "publicIP").value, data.ip)
-    }
-
-    // InOutQuad, as the pulse swings: the furthest it can be after `t` of a `period`.
-    function swing(t) { return t < 0.5 ? 2 * t * t : 1 - 2 * (1 - t) * (1 - t) }
-
-    function test_pulseSpeedsAndBusyRing() {
-        const started = Date.now()
-        const idle = find(makeTab("signed-in"), "powerButton")
-        verify(!findChild(idle, "pulseRing").visible)
-        // Idle: 2.4 s each way, so never ahead of that curve.
-        for (let i = 0; i < 5; ++i) {
-            wait(200)
-            const bound = swing(Math.min(1, (Date.now() - started) / 2400))
-            verify(idle.pulse <= bound + 0.02, idle.pulse + " > " + bound)
+    function test_sessionCard(data) {
+        const tab = makeTab(data.tag)
+        for (const [row, value] of [["publicIP", data.ip], ["region", data.region]]) {
+            compare(find(tab, row).value, value)
+            compare(findChild(find(tab, row), "staleMark").visible, !!data.stale)
         }
-        // Busy: 0.9 s each way, up and back well before an idle swing could; the ring grows
-        // from the disc to 100 points as it fades.
-        const busy = find(makeTab("connecting"), "powerButton")
-        const ring = findChild(busy, "pulseRing")
-        verify(ring.visible)
-        tryVerify(() => busy.pulse > 0.9, 1500)
-        verify(ring.width > 98 && ring.opacity < 0.1)
-        tryVerify(() => busy.pulse < 0.1, 1500)
-        verify(ring.width < 84)
+        compare(find(tab, "received").text, data.received)
+        compare(find(tab, "sent").text, data.sent)
+        const time = find(tab, "sessionTime").value
+        verify(data.clock ? /^\d\d:\d\d:\d\d$/.test(time) : time === "—", time)
+        compare(findChild(find(tab, "powerButton"), "pulseRing").visible, !!data.busy)
+        const notes = ["reconnectingNote", "subscriptionNote"].map(name => find(tab, name)).filter(note => note.visible)
+        compare(notes.map(note => note.text), data.note ? [data.note] : [])
     }
 
-    Component { id: eyesComponent; VeloxaEyesBackground {} }
+    // The longest IPv6 address, in every language: beside or under its label, never over
+    // it, whole and selectable; the rows below make room for it.
+    function test_ipv6AddressFits_data() {
+        return ["en", "ru", "es", "de"].map(code => ({ tag: code, code: code }))
+    }
+    function test_ipv6AddressFits(data) {
+        Localization.languageCode = data.code
+        const tab = makeTab("ipv6-connected")
+        const row = find(tab, "publicIP")
+        const label = rect(findChild(row, "label"), tab)
+        const value = rect(findChild(row, "value"), tab)
+        verify(label.x + label.width <= value.x || label.y + label.height <= value.y,
+               JSON.stringify([label, value]))
+        verify(value.x >= label.x && value.x + value.width <= rect(row, tab).x + row.width + 0.5)
+        verify(rect(find(tab, "region"), tab).y >= value.y + value.height)
+        const input = findChild(row, "valueInput")
+        verify(input.visible)
+        input.selectAll()
+        compare(input.selectedText, "2001:db8:1234:5678:9abc:def0:1234:5678")
+    }
 
-    function test_eyesBlinkAndRestWhenHidden() {
+    // As the counts change ("3.4 GB", then "3.36 GB") neither the arrows nor the counts'
+    // trailing edges move.
+    function test_trafficStaysPut() {
+        const tab = makeTab("ipv6-connected")
+        const edges = () => ["received", "sent"].map(name => {
+            const count = findChild(find(tab, name), "count")
+            return [rect(find(tab, name), tab).x, rect(count, tab).x + count.width]
+        })
+        const first = edges()
+        for (const bytes of [3650722202, 3607772529, 0, 1023, 1536, 1572864, 13421772800, 1099511627776]) {
+            fixture.setCounters(tab.model, bytes, bytes)
+            compare(edges(), first, find(tab, "received").text)
+        }
+    }
+
+    // A long connection error is shown whole, clear of the region card below it.
+    function test_longErrorShownWhole() {
+        const tab = makeTab("long-error")
+        const error = find(tab, "vpnError")
+        verify(error.lineCount > 2 && !error.truncated, error.lineCount)
+        const card = find(tab, "regionCard")
+        tryVerify(() => rect(error, tab).y + error.height <= rect(card, tab).y) // once laid out
+    }
+
+    // Busy statuses pulse fast (up and back within a second) with the outer ring in the
+    // busy colour; the others breathe slowly without it. Crossing that line starts the
+    // pulse over; moving within one side does not.
+    function test_pulse_data() {
+        return [
+            { tag: "activating", status: TunnelStatus.Activating, busy: true, other: TunnelStatus.Active },
+            { tag: "deactivating", status: TunnelStatus.Deactivating, busy: true, other: TunnelStatus.Inactive },
+            { tag: "reasserting", status: TunnelStatus.Reasserting, busy: true, other: TunnelStatus.Active },
+            { tag: "inactive", status: TunnelStatus.Inactive, busy: false, other: TunnelStatus.Reasserting },
+            { tag: "active", status: TunnelStatus.Active, busy: false, other: TunnelStatus.Deactivating },
+            { tag: "restarting", status: TunnelStatus.Restarting, busy: false, other: TunnelStatus.Activating },
+            { tag: "waiting", status: TunnelStatus.Waiting, busy: false, other: TunnelStatus.Activating },
+        ]
+    }
+    function test_pulse(data) {
+        const clock = fixture.clock()
+        const busyLook = createTemporaryObject(powerComponent, stage, { status: TunnelStatus.Activating })
+        const power = createTemporaryObject(powerComponent, stage, { status: data.status })
+        compare(findChild(power, "pulseRing").visible, data.busy)
+        compare(Qt.colorEqual(power.statusColor, busyLook.statusColor), data.busy)
+        let highest = 0
+        for (let t = 0; t < 1000; t += 40) {
+            clock.step(40)
+            highest = Math.max(highest, power.pulse)
+        }
+        verify(data.busy ? highest > 0.95 && power.pulse < highest : highest < 0.5, highest)
+        clock.step(500)
+        const before = power.pulse
+        power.status = data.busy ? (data.status === TunnelStatus.Activating ? TunnelStatus.Deactivating : TunnelStatus.Activating)
+                                 : (data.status === TunnelStatus.Waiting ? TunnelStatus.Restarting : TunnelStatus.Waiting)
+        compare(power.pulse, before)
+        power.status = data.other
+        compare(power.pulse, 0)
+    }
+
+    // Successive blinks start 3.22 to 6.72 s apart (a wait drawn anew each time, plus the
+    // blink), spread over that range; the eyes close to 5 %; hidden, nothing moves.
+    function test_blinks() {
+        const clock = fixture.clock()
         const eyes = createTemporaryObject(eyesComponent, stage)
-        verify(eyes.nextBlinkDelay >= 3000 && eyes.nextBlinkDelay <= 6500, eyes.nextBlinkDelay)
+        const starts = []
+        let open = true
         let narrowest = 1
-        eyes.eyeScaleYChanged.connect(() => narrowest = Math.min(narrowest, eyes.eyeScaleY))
-        tryVerify(() => narrowest < 1, 7000)      // a blink starts within the interval…
-        tryCompare(eyes, "eyeScaleY", 1, 1000)     // …and the eyes open again
-        compare(narrowest, 0.05)                   // after closing to 5 %
-        tryVerify(() => eyes.glowPhase > 0.01, 3000)
+        eyes.eyeScaleYChanged.connect(() => {
+            narrowest = Math.min(narrowest, eyes.eyeScaleY)
+            if (open && eyes.eyeScaleY < 1)
+                starts.push(clock.now)
+            open = eyes.eyeScaleY === 1
+        })
+        for (let i = 0; i < 400 && starts.length < 41; ++i)
+            clock.step(1000)
+        const gaps = starts.slice(1).map((start, i) => start - starts[i])
+        compare(gaps.length, 40)
+        verify(gaps.every(gap => gap >= 3220 && gap <= 6760), gaps)
+        verify(Math.min(...gaps) < 4220 && Math.max(...gaps) > 5720, gaps)
+        compare(narrowest, 0.05)
 
         eyes.animating = false
         compare(eyes.eyeScaleY, 1)
         const glow = eyes.glowPhase
-        wait(400)
+        clock.step(8000)
         compare(eyes.glowPhase, glow)
-        compare(eyes.eyeScaleY, 1)
-    }
-
-    function test_pulseRestartsOnlyAcrossTheBusyBoundary() {
-        const tab = makeTab("signed-in")
-        const power = find(tab, "powerButton")
-        verify(!power.busy)
-        tryVerify(() => power.pulse > 0.02, 3000)
-        power.status = TunnelStatus.Restarting // not busy either: no restart
-        verify(power.pulse > 0.02)
-        power.status = TunnelStatus.Reasserting // busy: restarts from 0
-        compare(power.pulse, 0)
-        compare(power.statusColor, Qt.rgba(0.98, 0.74, 0.22, 1))
+        compare(starts.length, 41)
     }
 }
 }
