@@ -60,7 +60,8 @@ int main(int argc, char* argv[]) {
          {"tab", "Tab to show: vpn, user or about (default: the state's own).", "tab"},
          {"tray-menu", "Draw the tray item's menu instead of the window."},
          {"bundle", "The application bundle to read the version from.", "path"},
-         {"focus", "Give the keyboard focus to the named item first.", "name"},
+         {"focus", "Give the keyboard focus to the named item first (A/B: item B within A).",
+          "name"},
          {"wait", "Milliseconds after showing before the grab (default 1200).", "ms", "1200"},
          {"out", "PNG file to write.", "file"}});
     parser.addHelpOption();
@@ -129,8 +130,10 @@ int main(int argc, char* argv[]) {
     }
     if (parser.isSet("focus")) {
         QTimer::singleShot(400, &view, [&] {
-            auto* item = qobject_cast<QQuickItem*>(
-                QmlTypes::findNamed(view.rootObject(), parser.value("focus")));
+            QObject* found = view.rootObject();
+            for (const QString& name : parser.value("focus").split(u'/'))
+                found = QmlTypes::findNamed(found, name);
+            auto* item = qobject_cast<QQuickItem*>(found);
             if (item)
                 item->forceActiveFocus(Qt::TabFocusReason);
             else
