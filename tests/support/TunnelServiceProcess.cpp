@@ -5,6 +5,7 @@
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QDeadlineTimer>
+#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
@@ -34,18 +35,13 @@ void TunnelServiceProcess::setSystemMode(const QString& group) {
 }
 
 bool TunnelServiceProcess::start() {
-    QStringList args{QStringLiteral("--runtime-dir"),
-                     runtimeDir(),
-                     QStringLiteral("--state-dir"),
-                     stateDir(),
-                     QStringLiteral("--sysfs-net"),
-                     sysfs(),
-                     QStringLiteral("--app-group"),
-                     appGroup(),
-                     QStringLiteral("--stop-grace"),
-                     QStringLiteral("1500"),
-                     QStringLiteral("--engine"),
-                     QStringLiteral(VELOXA_FAKE_ENGINE_BIN) + QStringLiteral(" run -c {config}")};
+    QStringList args{QStringLiteral("--runtime-dir"), runtimeDir(),
+                     QStringLiteral("--state-dir"),   stateDir(),
+                     QStringLiteral("--sysfs-net"),   sysfs(),
+                     QStringLiteral("--app-group"),   appGroup(),
+                     QStringLiteral("--stop-grace"),  QStringLiteral("1500")};
+    if (!m_engine.isEmpty())
+        args << QStringLiteral("--engine") << m_engine;
     if (m_systemGroup.isEmpty())
         args.prepend(QStringLiteral("--user"));
     else
@@ -62,6 +58,10 @@ bool TunnelServiceProcess::start() {
     const QString binary = qEnvironmentVariableIsSet("VELOXA_TEST_TUNNEL_BIN")
                                ? qEnvironmentVariable("VELOXA_TEST_TUNNEL_BIN")
                                : QStringLiteral(VELOXA_TUNNEL_BIN);
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"), m_dir.filePath(QStringLiteral("bin")) + u':' +
+                                                   environment.value(QStringLiteral("PATH")));
+    m_process.setProcessEnvironment(environment);
     m_process.start(binary, args);
     if (!m_process.waitForStarted(5000))
         return false;
@@ -100,6 +100,37 @@ int TunnelServiceProcess::terminate() {
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
+QString TunnelServiceProcess::installStandIn(const QString& name) {
+    const QString path = m_dir.filePath(QStringLiteral("bin/") + name);
+    QDir().mkpath(m_dir.filePath(QStringLiteral("bin")));
+    QFile script(path);
+    if (!script.open(QIODevice::WriteOnly))
+        return {};
+    script.write(R"(#!/bin/sh
+{ printf 'call:'; printf ' %s' "$@"; echo; [ "$1" = run ] && cat "$3" && echo; } >>"$0.calls"
+exec ")" VELOXA_FAKE_ENGINE_BIN R"(" "$@"
+)");
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
+}
+
+QString TunnelServiceProcess::standInCalls(const QString& name) const {
+    QFile calls(m_dir.filePath(QStringLiteral("bin/") + name + QStringLiteral(".calls")));
+    return calls.open(QIODevice::ReadOnly) ? QString::fromUtf8(calls.readAll()) : QString();
+}
+
+int TunnelServiceProcess::enginesRunning() const {
+    int count = 0;
+    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        QFile cmdline(it.next() + QStringLiteral("/cmdline"));
+        if (cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().contains(runtimeDir().toUtf8() + "/engine-"))
+            ++count;
+    }
+    return count;
+}
+
 void TunnelServiceProcess::setCounters(const QString& interface, const QByteArray& rx,
                                        const QByteArray& tx) {
     const QString dir = sysfs() + u'/' + interface + QStringLiteral("/statistics");
@@ -132,12 +163,12 @@ TunnelServiceProcess::loadManager(veloxa::TunnelSystem& system) {
 }
 
 std::string TunnelServiceProcess::engineConfig(const QString& interface, const json& fakeEngine) {
-    json doc = {
-        {"inbounds", json::array({{{"type", "tun"}, {"interface_name", interface.toStdString()}}})},
-        {"outbounds", json::array({{{"type", "direct"}}})}};
+    json tun = {{"type", "tun"}, {"interface_name", interface.toStdString()}};
     if (!fakeEngine.is_null())
-        doc["fake_engine"] = fakeEngine;
-    return doc.dump();
+        tun["tag"] = "fake-engine:" + fakeEngine.dump();
+    return json{{"inbounds", json::array({tun})},
+                {"outbounds", json::array({{{"type", "direct"}}})}}
+        .dump();
 }
 
 bool RawControlClient::connectTo(const QString& path) {
@@ -198,6 +229,7 @@ std::optional<QList<int>> RawControlClient::waitForStatus(const QString& identif
             frame->value("identifier", json()) != identifier.toStdString())
             continue;
         seen.append(frame->value("status", 0));
+        m_lastStatus = *frame;
         if (seen.last() == status)
             return seen;
     }

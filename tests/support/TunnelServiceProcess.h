@@ -22,6 +22,17 @@ public:
     explicit TunnelServiceProcess(QStringList extraArguments = {});
     ~TunnelServiceProcess();
 
+    // The engine command line; empty leaves the choice to the service.
+    void setEngine(const QString& command) { m_engine = command; }
+    // Puts a stand-in called `name` into bin/ (also on the service's PATH): it records each
+    // command line it is given, and the document for "run -c FILE", then runs fake-engine.
+    // The built-in engine's name makes the service treat it as the built-in engine.
+    QString installStandIn(const QString& name);
+    // What the stand-in `name` was given so far.
+    QString standInCalls(const QString& name) const;
+    // Engine processes still running with a configuration from this service's folder.
+    int enginesRunning() const;
+
     // Runs as the system service would (sockets for `group`, 0660) instead of --user.
     void setSystemMode(const QString& group);
     // Starts the service with this limit on open files.
@@ -40,6 +51,8 @@ public:
     }
     void setRuntimeDir(const QString& path) { m_runtimeDir = path; }
     QString stateDir() const { return m_dir.filePath(QStringLiteral("state")); }
+    // The built-in engine's ledger: what it holds in place for the connection.
+    QString ledger() const { return runtimeDir() + QStringLiteral("/engine-state.json"); }
     QString sysfs() const { return m_dir.filePath(QStringLiteral("sys")); }
     QString controlSocket() const { return runtimeDir() + QStringLiteral("/tunnel.sock"); }
     QString statsSocket() const {
@@ -54,13 +67,15 @@ public:
 
     // Writes an interface's counters (any text) into the fake sysfs tree.
     void setCounters(const QString& interface, const QByteArray& rx, const QByteArray& tx);
-    // A tunnel-engine document with a tun inbound on `interface` and fake-engine options.
+    // A tunnel-engine document with a tun inbound on `interface` and fake-engine options
+    // (in the inbound's tag, where fake-engine reads them).
     static std::string engineConfig(const QString& interface,
                                     const nlohmann::json& fakeEngine = {});
 
 private:
     QTemporaryDir m_dir;
     QStringList m_extra;
+    QString m_engine = QStringLiteral(VELOXA_FAKE_ENGINE_BIN) + QStringLiteral(" run -c {config}");
     QString m_systemGroup;
     QString m_runtimeDir;
     int m_fileLimit = 0;
@@ -85,6 +100,8 @@ public:
     // sequence of statuses seen for it up to then.
     std::optional<QList<int>> waitForStatus(const QString& identifier, int status,
                                             int timeoutMs = 10000);
+    // The last status event waitForStatus saw.
+    const nlohmann::json& lastStatusEvent() const { return m_lastStatus; }
     bool waitForClosed(int timeoutMs = 3000);
     QLocalSocket& socket() { return m_socket; }
 
@@ -92,5 +109,6 @@ private:
     QLocalSocket m_socket;
     QByteArray m_buffer;
     QList<nlohmann::json> m_events;
+    nlohmann::json m_lastStatus;
     int m_nextId = 1;
 };

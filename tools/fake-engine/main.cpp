@@ -2,13 +2,22 @@
 // engine's command line ("run -c FILE"), checks that the file is JSON, says it has
 // started and stays up until SIGTERM. It routes nothing. With "--sysfs DIR" it plays the
 // TUN interface too: DIR/<interface_name>/statistics/{rx,tx}_bytes appear when it starts,
-// count up as if traffic flowed, and go when it stops. A "fake_engine" object in the
-// configuration changes its behaviour:
+// count up as if traffic flowed, and go when it stops.
+//
+// It also takes the built-in engine's ledger options, so tests can run it where the
+// built-in engine would run: "--state FILE" makes FILE stand for what the engine holds in
+// place for the connection (written once started, removed on SIGTERM, kept when it crashes),
+// "--resume" is accepted, and "cleanup --state FILE [--keep-connection]" removes FILE unless
+// told to keep the connection.
+//
+// A tun inbound whose "tag" is "fake-engine:" followed by a JSON object changes its
+// behaviour (a tag is the one free-text field every engine document may carry):
 //   fail_at_start (bool)      exit 1 instead of starting
 //   ready_delay_ms (int)      wait before saying "started" (default 50)
 //   silent (bool)             never say "started"
 //   create_dir (string)       create this folder when ready (a TUN interface appearing)
-//   crash_after_ms (int)      abort this long after becoming ready
+//   counters ([rx, tx])       with --sysfs: these counters instead of counting up
+//   crash_after_ms (int)      exit 3 (the data path died) this long after becoming ready
 //   crash_marker (string)     with crash_after_ms: crash only while this file is absent,
 //                             creating it (so a restarted engine stays up)
 //   slow_stop_ms (int)        take this long to exit after SIGTERM
@@ -48,17 +57,30 @@ void writeCounter(const std::string& dir, const char* name, unsigned long long v
 }
 
 int usage() {
-    std::fputs("usage: fake-engine run -c FILE [--sysfs DIR]\n"
+    std::fputs("usage: fake-engine run -c FILE [--sysfs DIR] [--state FILE] [--resume]\n"
+               "       fake-engine cleanup --state FILE [--keep-connection]\n"
                "A stand-in for the tunnel engine for tests and the demo: it checks the\n"
                "configuration, says it has started and stays up until SIGTERM.\n"
                "It routes nothing: no traffic goes through it.\n",
                stderr);
     return 2;
 }
+
+// The behaviour options carried in the tun inbound's tag.
+nlohmann::json optionsOf(const nlohmann::json& tun) {
+    static constexpr std::string_view prefix = "fake-engine:";
+    const auto tag = tun.value("tag", nlohmann::json());
+    if (!tag.is_string() || !tag.get_ref<const std::string&>().starts_with(prefix))
+        return nlohmann::json::object();
+    const auto options =
+        nlohmann::json::parse(tag.get<std::string>().substr(prefix.size()), nullptr, false);
+    return options.is_object() ? options : nlohmann::json::object();
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
-    std::string config, sysfs;
+    std::string config, sysfs, state;
+    bool keepConnection = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -69,6 +91,15 @@ int main(int argc, char* argv[]) {
             config = argv[++i];
         else if (arg == "--sysfs" && i + 1 < argc)
             sysfs = argv[++i];
+        else if (arg == "--state" && i + 1 < argc)
+            state = argv[++i];
+        else if (arg == "--keep-connection")
+            keepConnection = true;
+    }
+    if (argc >= 2 && std::strcmp(argv[1], "cleanup") == 0) {
+        if (!keepConnection && !state.empty())
+            std::remove(state.c_str());
+        return 0;
     }
     if (argc < 2 || std::strcmp(argv[1], "run") != 0 || config.empty())
         return usage();
@@ -85,7 +116,11 @@ int main(int argc, char* argv[]) {
         std::fputs("FATAL fake-engine: decode config: not a JSON object\n", stderr);
         return 1;
     }
-    const auto options = doc.value("fake_engine", nlohmann::json::object());
+    nlohmann::json tun = nlohmann::json::object();
+    if (doc.contains("inbounds") && doc["inbounds"].is_array() && !doc["inbounds"].empty() &&
+        doc["inbounds"][0].is_object())
+        tun = doc["inbounds"][0];
+    const auto options = optionsOf(tun);
     auto number = [&](const char* key, long fallback) {
         const auto it = options.find(key);
         return it != options.end() && it->is_number_integer() ? it->get<long>() : fallback;
@@ -111,19 +146,29 @@ int main(int argc, char* argv[]) {
         return 0;
     if (const auto dir = text_of("create_dir"); !dir.empty())
         mkdir(dir.c_str(), 0755);
+    const auto fixed = options.value("counters", nlohmann::json());
+    const bool counting = !(fixed.is_array() && fixed.size() == 2 &&
+                            fixed[0].is_number_unsigned() && fixed[1].is_number_unsigned());
+    unsigned long long rx = counting ? 0 : fixed[0].get<unsigned long long>();
+    unsigned long long tx = counting ? 0 : fixed[1].get<unsigned long long>();
     std::string interfaceDir;
-    if (!sysfs.empty() && doc.contains("inbounds") && doc["inbounds"].is_array() &&
-        !doc["inbounds"].empty() && doc["inbounds"][0].is_object() &&
-        doc["inbounds"][0].value("interface_name", nlohmann::json()).is_string()) {
-        const std::string name = doc["inbounds"][0]["interface_name"].get<std::string>();
-        if (name.find('/') == std::string::npos && name != "." && name != "..") {
-            interfaceDir = sysfs + "/" + name;
+    const auto name = tun.value("interface_name", nlohmann::json());
+    if (!sysfs.empty() && name.is_string()) {
+        const auto& plain = name.get_ref<const std::string&>();
+        if (plain.find('/') == std::string::npos && plain != "." && plain != "..") {
+            // The interface appears whole, with its counters, as a kernel's does.
+            interfaceDir = sysfs + "/" + plain;
+            const std::string making = sysfs + "/." + plain + ".new";
             mkdir(sysfs.c_str(), 0755);
-            mkdir(interfaceDir.c_str(), 0755);
-            mkdir((interfaceDir + "/statistics").c_str(), 0755);
+            mkdir(making.c_str(), 0755);
+            mkdir((making + "/statistics").c_str(), 0755);
+            writeCounter(making + "/statistics", "rx_bytes", rx);
+            writeCounter(making + "/statistics", "tx_bytes", tx);
+            std::rename(making.c_str(), interfaceDir.c_str());
         }
     }
-    unsigned long long rx = 0, tx = 0;
+    if (!state.empty())
+        std::ofstream(state) << nlohmann::json{{"interface", name}}.dump() << "\n";
     if (!flag("silent")) {
         std::fputs("INFO fake-engine started (routes nothing)\n", stderr);
         std::fflush(stderr);
@@ -137,23 +182,33 @@ int main(int argc, char* argv[]) {
         else
             std::ofstream(marker) << "crashed once\n";
     }
+    auto removeInterface = [&] {
+        if (interfaceDir.empty())
+            return;
+        for (const char* counter : {"rx_bytes", "tx_bytes"})
+            std::remove((interfaceDir + "/statistics/" + counter).c_str());
+        rmdir((interfaceDir + "/statistics").c_str());
+        rmdir(interfaceDir.c_str());
+    };
     long elapsed = 0;
     while (!terminate) {
-        if (!interfaceDir.empty() && elapsed % 500 == 0) {
+        if (!interfaceDir.empty() && counting && elapsed % 500 == 0) {
             writeCounter(interfaceDir + "/statistics", "rx_bytes", rx += 48213);
             writeCounter(interfaceDir + "/statistics", "tx_bytes", tx += 7411);
         }
         sleepMs(10);
         elapsed += 10;
-        if (crashAfter >= 0 && elapsed >= crashAfter)
-            std::abort();
+        if (crashAfter >= 0 && elapsed >= crashAfter) {
+            // As the built-in engine does when its data path dies: the interface goes, what
+            // holds the connection stays.
+            removeInterface();
+            std::fputs("ERROR fake-engine: the data path died\n", stderr);
+            return 3;
+        }
     }
     sleepMs(number("slow_stop_ms", 0));
-    if (!interfaceDir.empty()) {
-        for (const char* name : {"rx_bytes", "tx_bytes"})
-            std::remove((interfaceDir + "/statistics/" + name).c_str());
-        rmdir((interfaceDir + "/statistics").c_str());
-        rmdir(interfaceDir.c_str());
-    }
+    removeInterface();
+    if (!state.empty())
+        std::remove(state.c_str());
     return 0;
 }
