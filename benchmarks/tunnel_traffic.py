@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Figures of the real tunnel: connect time, throughput, memory. Prints, asserts nothing.
+"""Figures of the real tunnel: connect time, reconnect time, throughput, memory. Prints,
+asserts nothing.
 
 Usage (root): benchmarks/tunnel_traffic.py BUILD_DIR [--runs N] [--seconds S]
 In the network namespaces of scripts/netns_lab.py, a private tunnel service with its
@@ -7,6 +8,10 @@ default engine (the built-in one where sing-box is absent) connects to the lab's
 WireGuard exit.
   connect time   the start request until the first HTTP answer from a site that only the
                  exit reaches (median of N)
+  reconnect time the data path's crash (wireguard-go killed, or with the kernel's WireGuard
+                 the interface deleted) until the first answer through the tunnel again,
+                 the service restarting the engine on its own (median of N, each on a
+                 fresh connection)
   throughput     TCP with iperf3 through the tunnel, against the same namespaces without it:
                  unlimited (the namespaces' links are memory copies) and with the user's
                  link limited to the rates of --links
@@ -24,6 +29,26 @@ s = socket.socket(socket.AF_UNIX); s.connect(path)
 start = time.monotonic()
 s.sendall((json.dumps({"id": 1, "op": "start", "identifier": ident}) + "\n").encode())
 while time.monotonic() - start < 10:
+    try:
+        urllib.request.urlopen(url, timeout=0.05).read()
+        print(time.monotonic() - start); break
+    except Exception:
+        time.sleep(0.005)
+"""
+
+# Run in the user's namespace: crashes the data path, waits until the interface is gone,
+# then asks the exit-only site until it answers; prints the seconds since the crash.
+RECONNECT = r"""
+import os, signal, subprocess, sys, time, urllib.request
+interface, url, pids = sys.argv[1], sys.argv[2], [int(p) for p in sys.argv[3:]]
+start = time.monotonic()
+for pid in pids:
+    os.kill(pid, signal.SIGKILL)
+if not pids:
+    subprocess.run(["ip", "link", "del", "dev", interface])
+while os.path.exists(f"/sys/class/net/{interface}") and time.monotonic() - start < 5:
+    time.sleep(0.001)
+while time.monotonic() - start < 30:
     try:
         urllib.request.urlopen(url, timeout=0.05).read()
         print(time.monotonic() - start); break
@@ -69,6 +94,7 @@ def main():
     parser.add_argument("--links", default="0,1000,100",
                         help="link rates in Mbit/s to measure at (0: unlimited)")
     args = parser.parse_args()
+    print(f"measured by: {' '.join(sys.argv)}")
     reason = netns_lab.available()
     if reason:
         sys.exit(f"tunnel_traffic: cannot run here: {reason}")
@@ -122,6 +148,26 @@ def main():
         print(f"connect time (start -> first answer through the tunnel), median of "
               f"{len(times)}: {statistics.median(times):.0f} ms "
               f"({min(times):.0f}-{max(times):.0f})")
+
+        reconnects = []
+        for _ in range(args.runs):
+            control(path, {"op": "stop", "identifier": ident})
+            wait_status(path, ident, 1)
+            control(path, {"op": "start", "identifier": ident})
+            wait_status(path, ident, 3)
+            subprocess.run(lab.within(lab.cli, "curl", "-sf", "-m", "5", "-o", "/dev/null", url))
+            out = subprocess.run(lab.within(lab.cli, sys.executable, "-c", RECONNECT, "vxbench0",
+                                            url, *map(str, lab.data_path_pids())),
+                                 capture_output=True, text=True).stdout.strip()
+            if out:
+                reconnects.append(float(out) * 1000)
+        wait_status(path, ident, 3)
+        if reconnects:
+            print(f"reconnect time (data path killed -> first answer through the tunnel), "
+                  f"median of {len(reconnects)}: {statistics.median(reconnects):.0f} ms "
+                  f"({min(reconnects):.0f}-{max(reconnects):.0f})")
+        else:
+            print("reconnect time: the tunnel did not come back within 30 s")
 
         memory = (rss_kib(f"veloxa-tunnel --user --runtime-dir {work}/"),
                   rss_kib(f"veloxa-engine run -c {work}/"), rss_kib("wireguard-go -f vxbench0"))
