@@ -58,6 +58,6 @@ Flickable {
         height: Math.max(24, scroll.height * scroll.visibleArea.heightRatio)
         y: Math.min(scroll.height - height, scroll.height * scroll.visibleArea.yPosition)
         color: Theme.primary
-        opacity: scroll.moving ? 0.7 : 0.4
+        opacity: scroll.moving ? 0.8 : 0.55
     }
 }
