@@ -4,11 +4,11 @@
 #include "DevService.h"
 #include "IdleCpu.h"
 #include "app/AppState.h"
-#include "platform/MemorySecureItemStore.h"
 #include "platform/Bundle.h"
+#include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
-#include "tunnel/SingboxTunnelsManager.h"
 #include "support/TunnelServiceProcess.h"
+#include "tunnel/SingboxTunnelsManager.h"
 
 #include <QCoreApplication>
 #include <QCoro/QCoroTask>
