@@ -7,14 +7,18 @@
 namespace veloxa::tunnel {
 
 // What a tunnel-engine document may ask of an engine that runs as root. Group members
-// write these documents, so anything that would make the engine read, write or serve
-// files, or listen on sockets, is refused before any engine sees it; what remains is a
-// tun inbound and the proxies behind it.
+// write these documents, so only what a VPN client's tunnel needs is accepted: one tun
+// inbound, DNS servers, the usual proxy and WireGuard outbounds, plain routing rules. Every
+// other key is refused by name, exactly as written (an engine that matches keys without
+// regard to case would otherwise read "Log" as "log"), and so is a key given twice (one
+// reader could take the harmless copy, the engine the other). Nothing accepted names a
+// file, listens, fetches remote content or writes a cache.
 class EnginePolicy {
 public:
     static constexpr int maxDepth = 32;
 
-    // The tun inbound's interface name, or why the document is refused (for the user).
+    // The tun inbound's interface name, or why the document is refused (for the user, one
+    // line naming the key).
     static std::expected<QString, QString> check(std::string_view document);
 };
 

@@ -10,13 +10,20 @@
 
 namespace veloxa::tunnel {
 
+bool EngineProcess::isBuiltIn(const QString& program) {
+    return QFileInfo(program).fileName() == u"veloxa-engine";
+}
+
 std::expected<EngineProcess::Launch, QString> EngineProcess::prepare(const QString& commandTemplate,
-                                                                     const QString& configPath) {
+                                                                     const QString& configPath,
+                                                                     const QString& statePath) {
     QStringList parts = QProcess::splitCommand(commandTemplate);
     if (parts.isEmpty())
         return std::unexpected(QStringLiteral("No tunnel engine command is configured"));
-    for (QString& part : parts)
+    for (QString& part : parts) {
         part.replace(QStringLiteral("{config}"), configPath);
+        part.replace(QStringLiteral("{state}"), statePath);
+    }
     const QString name = parts.takeFirst();
     QString program;
     if (name.contains(u'/')) {
@@ -32,6 +39,9 @@ std::expected<EngineProcess::Launch, QString> EngineProcess::prepare(const QStri
     Launch launch;
     launch.program = program;
     launch.arguments = parts;
+    launch.builtIn = isBuiltIn(program);
+    if (launch.builtIn && !parts.contains(QStringLiteral("--state")))
+        launch.arguments << QStringLiteral("--state") << statePath;
     return launch;
 }
 
@@ -52,7 +62,7 @@ EngineProcess::EngineProcess(Launch launch, QObject* parent)
             emit finished(false,
                           QStringLiteral("The tunnel engine could not be started: %1")
                               .arg(m_process.errorString()),
-                          false);
+                          -1);
     });
     m_readyPoll.setInterval(100);
     connect(&m_readyPoll, &QTimer::timeout, this, [this] {
@@ -63,7 +73,10 @@ EngineProcess::EngineProcess(Launch launch, QObject* parent)
     m_readyTimeout.setSingleShot(true);
     connect(&m_readyTimeout, &QTimer::timeout, this, [this] {
         m_timedOut = true;
-        stop();
+        if (m_launch.killWhenLate)
+            m_process.kill();
+        else
+            stop();
     });
     m_killTimer.setSingleShot(true);
     connect(&m_killTimer, &QTimer::timeout, this, [this] { m_process.kill(); });
@@ -79,7 +92,8 @@ EngineProcess::~EngineProcess() {
 
 void EngineProcess::start() {
     m_process.start(m_launch.program, m_launch.arguments);
-    m_readyPoll.start();
+    if (!m_launch.interfaceDir.isEmpty())
+        m_readyPoll.start();
     m_readyTimeout.start(m_launch.readyTimeoutMs);
 }
 
@@ -141,7 +155,7 @@ void EngineProcess::onFinished(int exitCode, QProcess::ExitStatus status) {
         detail = m_lastLine; // the engine's own words on why it could not start
     else
         detail = QStringLiteral("The tunnel engine exited with code %1").arg(exitCode);
-    emit finished(m_ready, detail, status == QProcess::NormalExit && exitCode == 0);
+    emit finished(m_ready, detail, status == QProcess::NormalExit ? exitCode : -1);
 }
 
 } // namespace veloxa::tunnel

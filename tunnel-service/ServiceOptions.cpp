@@ -1,10 +1,9 @@
 #include "ServiceOptions.h"
 
 #include "BuildConfig.h"
+#include "EngineProcess.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
@@ -19,10 +18,12 @@ QString ServiceOptions::usage() {
         "  --runtime-dir DIR     sockets (default /run/veloxa, --user: $XDG_RUNTIME_DIR/veloxa)\n"
         "  --state-dir DIR       configurations (default /var/lib/veloxa,\n"
         "                        --user: $XDG_STATE_HOME/veloxa)\n"
-        "  --engine COMMAND      engine command line, {config} is the configuration file.\n"
-        "                        Default: \"sing-box run -c {config}\" when sing-box is on\n"
-        "                        PATH, otherwise the built-in veloxa-engine beside this\n"
-        "                        program, which runs WireGuard configurations only\n"
+        "  --engine COMMAND      engine command line, {config} is the configuration file,\n"
+        "                        {state} the built-in engine's ledger. Default:\n"
+        "                        \"sing-box run -c {config}\" when sing-box is on PATH,\n"
+        "                        otherwise the built-in veloxa-engine beside this program,\n"
+        "                        which runs WireGuard configurations only. A program named\n"
+        "                        veloxa-engine is taken for the built-in engine\n"
         "  --sysfs-net DIR       where interface counters are read (default /sys/class/net)\n"
         "  --app-group ID        app group identifier naming the statistics service\n"
         "  --socket-group NAME   system mode: group allowed to use the sockets (veloxa)\n"
@@ -127,11 +128,9 @@ std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& 
     }
     if (!o.engineCommand.contains(QStringLiteral("{config}")))
         return std::unexpected(QStringLiteral("--engine must contain {config}"));
-    const QStringList parts = QProcess::splitCommand(o.engineCommand);
-    if (!bundledEngine.isEmpty() && !parts.isEmpty() &&
-        QFileInfo(parts.first()).canonicalFilePath() ==
-            QFileInfo(bundledEngine).canonicalFilePath())
-        o.cleanupProgram = QFileInfo(bundledEngine).canonicalFilePath();
+    if (const auto engine = EngineProcess::prepare(o.engineCommand, {}, {});
+        engine && engine->builtIn)
+        o.cleanupProgram = engine->program;
     return o;
 }
 

@@ -9,11 +9,12 @@ namespace veloxa::tunnel {
 // Where the tunnel service keeps its sockets and configurations and how it runs the engine.
 struct ServiceOptions {
     bool userMode = false;
-    QString runtimeDir;    // control socket "tunnel.sock" and the statistics socket
-    QString stateDir;      // one JSON file per configuration
-    QString engineCommand; // with {config}; by default sing-box when installed, else ours
-    // The built-in engine when it is the one that runs: it also removes what a killed
-    // engine left behind. Empty for any other engine.
+    QString runtimeDir; // control socket "tunnel.sock" and the statistics socket
+    QString stateDir;   // one JSON file per configuration
+    // With {config} (and maybe {state}); by default sing-box when installed, else ours.
+    QString engineCommand;
+    // The built-in engine when it is the one that runs: it also replays its ledger to
+    // remove what an engine run left behind. Empty for any other engine.
     QString cleanupProgram;
     QString sysfsNet = QStringLiteral("/sys/class/net");
     QString appGroup;
@@ -29,6 +30,10 @@ struct ServiceOptions {
     QString statsSocketPath() const { return runtimeDir + u'/' + statsServiceName(); }
     // Remembers the connection that should be up, for a restarted service.
     QString connectionMemoPath() const { return runtimeDir + QStringLiteral("/connection.json"); }
+    // The engine's settings while it starts (they hold credentials), and the built-in
+    // engine's ledger of what it set up.
+    QString engineConfigPath() const { return runtimeDir + QStringLiteral("/engine-config.json"); }
+    QString engineStatePath() const { return runtimeDir + QStringLiteral("/engine-state.json"); }
 
     // Parses the command line (without the program name); errors are worded for the user.
     // `bundledEngine` is the built-in engine's path, the default where sing-box is absent.

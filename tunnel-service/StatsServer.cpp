@@ -1,9 +1,8 @@
 #include "StatsServer.h"
 
-#include "json/JsonDepth.h"
 #include "platform/ipc/LineFramer.h"
+#include "json/JsonDepth.h"
 
-#include <QFile>
 #include <QLocalSocket>
 
 #include <unistd.h>
@@ -13,9 +12,8 @@ namespace veloxa::tunnel {
 using json = nlohmann::json;
 
 StatsServer::StatsServer(TunnelService& service, PeerPolicy policy, ClientLimits& limits,
-                         QString sysfsNet, QObject* parent)
-    : QObject(parent), m_service(service), m_policy(policy), m_limits(limits),
-      m_sysfsNet(std::move(sysfsNet)) {
+                         QObject* parent)
+    : QObject(parent), m_service(service), m_policy(policy), m_limits(limits) {
     connect(&m_listener, &UnixListener::accepted, this, &StatsServer::onAccepted);
 }
 
@@ -23,36 +21,13 @@ std::expected<void, QString> StatsServer::listen(const QString& path, int mode, 
     return m_listener.listen(path, mode, group);
 }
 
-std::optional<std::pair<quint64, quint64>> StatsServer::readCounters(const QString& sysfsNet,
-                                                                     const QString& interface) {
-    auto read = [&](const char* name) -> std::optional<quint64> {
-        QFile file(sysfsNet + u'/' + interface + QStringLiteral("/statistics/") +
-                   QLatin1String(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return std::nullopt;
-        const QByteArray text = file.read(64).trimmed();
-        bool ok = false;
-        const quint64 value = text.toULongLong(&ok, 10);
-        if (!ok || text.isEmpty() ||
-            !std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= '0' && c <= '9'; }))
-            return std::nullopt;
-        return value;
-    };
-    const auto rx = read("rx_bytes");
-    const auto tx = read("tx_bytes");
-    if (!rx || !tx)
-        return std::nullopt;
-    return std::pair{*rx, *tx};
-}
-
-QByteArray StatsServer::answer(uid_t caller) const {
-    const auto interface = m_service.activeInterface(caller);
-    const auto counters = interface ? readCounters(m_sysfsNet, *interface) : std::nullopt;
-    if (!counters)
+QByteArray StatsServer::answer(uid_t caller) {
+    const auto traffic = m_service.traffic(caller);
+    if (!traffic)
         return QByteArrayLiteral("null\n");
     // Keys in this order: rx_bytes, tx_bytes.
-    return QByteArrayLiteral("{\"rx_bytes\":") + QByteArray::number(counters->first) +
-           QByteArrayLiteral(",\"tx_bytes\":") + QByteArray::number(counters->second) + "}\n";
+    return QByteArrayLiteral("{\"rx_bytes\":") + QByteArray::number(traffic->rx) +
+           QByteArrayLiteral(",\"tx_bytes\":") + QByteArray::number(traffic->tx) + "}\n";
 }
 
 void StatsServer::onAccepted(int fd) {

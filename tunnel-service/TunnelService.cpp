@@ -2,7 +2,6 @@
 
 #include "EnginePolicy.h"
 #include "json/JsonDepth.h"
-#include "platform/netext/InterfaceName.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +23,8 @@ TunnelService::TunnelService(ServiceOptions options, ConfigurationStore& store, 
     m_stableTimer.setSingleShot(true);
     m_stableTimer.setInterval(stableAfterMs);
     connect(&m_stableTimer, &QTimer::timeout, this, [this] { m_restartAttempt = 0; });
+    m_sampleTimer.setInterval(sampleEveryMs);
+    connect(&m_sampleTimer, &QTimer::timeout, this, &TunnelService::sampleTraffic);
 }
 
 TunnelService::~TunnelService() {
@@ -73,10 +74,6 @@ void TunnelService::setStatus(const QString& identifier, int value, const QStrin
         m_owners.remove(identifier);
 }
 
-QString TunnelService::engineConfigPath(const QString& identifier) const {
-    return m_options.runtimeDir + QStringLiteral("/engine-") + identifier + QStringLiteral(".json");
-}
-
 std::expected<QString, QString>
 TunnelService::checkSettings(const TunnelConfigurationRecord& record) const {
     if (!record.isEnabled)
@@ -110,7 +107,7 @@ std::expected<void, QString> TunnelService::start(const QString& identifier, uid
     if (!interface)
         return std::unexpected(interface.error());
     if (auto prepared =
-            EngineProcess::prepare(m_options.engineCommand, engineConfigPath(identifier));
+            EngineProcess::prepare(m_options.engineCommand, m_options.engineConfigPath(), {});
         !prepared)
         return std::unexpected(prepared.error());
     for (const QString& other : {m_activeId, m_pendingStart})
@@ -130,9 +127,9 @@ std::expected<void, QString> TunnelService::start(const QString& identifier, uid
     if (!m_pendingStart.isEmpty() && m_pendingStart != identifier && m_pendingStart != m_activeId)
         setStatus(m_pendingStart, disconnected);
     m_pendingStart = identifier;
-    stopActive();
     if (identifier != m_activeId)
         setStatus(identifier, connecting);
+    stopActive(); // between restart attempts this launches the pending start at once
     return {};
 }
 
@@ -143,9 +140,9 @@ void TunnelService::stopActive() {
     m_restartTimer.stop();
     setStatus(m_activeId, disconnecting);
     if (m_engine)
-        m_engine->stop();
+        m_engine->stop(); // the engine removes everything itself
     else
-        launchPendingOrIdle(false); // between restart attempts: nothing runs
+        launchPendingOrIdle(true); // between restart attempts: the hold goes at once
 }
 
 std::expected<void, QString> TunnelService::stop(const QString& identifier, uid_t caller) {
@@ -165,9 +162,9 @@ std::expected<void, QString> TunnelService::stop(const QString& identifier, uid_
 }
 
 void TunnelService::launch(const QString& identifier, Launch mode) {
-    const bool restarting = mode == Launch::restart;
+    const bool continuing = mode != Launch::fresh;
     const auto record = m_store.find(identifier);
-    const QString path = engineConfigPath(identifier);
+    const QString path = m_options.engineConfigPath();
     QString error;
     std::expected<QString, QString> interface = std::unexpected(QString());
     std::expected<EngineProcess::Launch, QString> prepared = std::unexpected(QString());
@@ -175,15 +172,10 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
         error = QStringLiteral("No such configuration");
     else if (interface = checkSettings(*record); !interface)
         error = interface.error();
-    else if (prepared = EngineProcess::prepare(m_options.engineCommand, path); !prepared)
+    else if (prepared =
+                 EngineProcess::prepare(m_options.engineCommand, path, m_options.engineStatePath());
+             !prepared)
         error = prepared.error();
-
-    const QString interfaceDir = interface ? m_options.sysfsNet + u'/' + *interface : QString();
-    bool existed = interface && QFileInfo::exists(interfaceDir);
-    if (error.isEmpty() && existed && restarting && m_interfaceIsOurs) {
-        cleanUp(*interface, true); // the dead engine's interface; its routes stay in place
-        existed = QFileInfo::exists(interfaceDir);
-    }
     if (error.isEmpty()) {
         QSaveFile file(path);
         file.setDirectWriteFallback(false);
@@ -198,27 +190,32 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
     }
     if (!error.isEmpty()) {
         qCWarning(lcService).noquote() << "start failed:" << error;
-        if (restarting) {
-            setStatus(identifier, disconnected, error);
-            launchPendingOrIdle(true);
+        if (mode == Launch::restart) {
+            scheduleRestart(); // traffic stays held; the user decides when to give up
             return;
         }
-        setStatus(identifier, disconnected, error);
-        removeMemo();
+        m_activeId = identifier;
+        launchPendingOrIdle(mode == Launch::restore, error);
         return;
     }
 
-    if (!restarting)
-        m_interfaceIsOurs = false;
+    if (!continuing)
+        m_traffic.reset();
     m_activeId = identifier;
     m_activeInterface = *interface;
     m_stopRequested = false;
     if (status(identifier) != reasserting)
         setStatus(identifier, connecting);
-    prepared->interfaceDir = interfaceDir;
-    prepared->interfaceExisted = existed;
+    if (prepared->builtIn && continuing)
+        prepared->arguments << QStringLiteral("--resume");
+    if (!prepared->builtIn) {
+        // Other engines may say nothing: their interface appearing is their start.
+        prepared->interfaceDir = m_options.sysfsNet + u'/' + *interface;
+        prepared->interfaceExisted = QFileInfo::exists(prepared->interfaceDir);
+    }
     prepared->readyTimeoutMs = m_options.readyTimeoutMs;
     prepared->stopGraceMs = m_options.stopGraceMs;
+    prepared->killWhenLate = continuing;
     m_engine = std::make_unique<EngineProcess>(*prepared);
     connect(m_engine.get(), &EngineProcess::ready, this, &TunnelService::onEngineReady);
     connect(m_engine.get(), &EngineProcess::finished, this, &TunnelService::onEngineFinished,
@@ -229,96 +226,100 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
 
 void TunnelService::onEngineReady() {
     m_stableTimer.start();
-    // Only an interface our engine brought up is ours to remove later.
-    if (QFileInfo::exists(m_options.sysfsNet + u'/' + m_activeInterface) &&
-        (m_interfaceIsOurs || (m_engine && !m_engine->launch().interfaceExisted)))
-        m_interfaceIsOurs = true;
     // The engine has read its settings; the credentials leave the disk.
-    QFile::remove(engineConfigPath(m_activeId));
-    writeMemo();
+    QFile::remove(m_options.engineConfigPath());
+    sampleTraffic();
+    m_sampleTimer.start();
     setStatus(m_activeId, connected);
 }
 
-void TunnelService::onEngineFinished(bool wasReady, const QString& detail, bool clean) {
+void TunnelService::onEngineFinished(bool wasReady, const QString& detail, int exitCode) {
     auto* engine = qobject_cast<EngineProcess*>(sender());
     if (!engine || engine != m_engine.get())
         return;
+    const bool builtIn = engine->launch().builtIn;
     m_engine.reset();
     m_stableTimer.stop();
-    QFile::remove(engineConfigPath(m_activeId));
+    m_sampleTimer.stop();
+    m_traffic.endRun();
+    QFile::remove(m_options.engineConfigPath());
     if (m_stopRequested) {
-        setStatus(m_activeId, disconnected);
-        launchPendingOrIdle(!clean);
+        launchPendingOrIdle(exitCode != 0);
         return;
     }
-    const bool restarting = status(m_activeId) == reasserting;
-    if (wasReady || restarting) {
+    if (wasReady || status(m_activeId) == reasserting ||
+        (builtIn && exitCode == EngineProcess::exitResumable)) {
         qCWarning(lcService).noquote() << "engine ended unexpectedly:" << detail;
-        scheduleRestart(detail);
+        scheduleRestart();
         return;
     }
     qCWarning(lcService).noquote() << "engine failed to start:" << detail;
-    setStatus(m_activeId, disconnected, detail);
-    launchPendingOrIdle(true);
+    launchPendingOrIdle(true, detail);
 }
 
-void TunnelService::scheduleRestart(const QString& detail) {
-    if (m_restartAttempt >= int(std::size(restartDelaysMs))) {
-        setStatus(m_activeId, disconnected, detail);
-        launchPendingOrIdle(true);
-        return;
-    }
-    // The engine's routing stays in place meanwhile: nothing leaves outside the tunnel.
+void TunnelService::scheduleRestart() {
+    // Whatever the engine set up to hold the connection's traffic stays meanwhile.
     setStatus(m_activeId, reasserting);
-    m_restartTimer.start(restartDelaysMs[m_restartAttempt++]);
+    const int last = int(std::size(restartDelaysMs)) - 1;
+    m_restartTimer.start(restartDelaysMs[std::min(m_restartAttempt, last)]);
+    m_restartAttempt = std::min(m_restartAttempt + 1, last);
 }
 
-void TunnelService::launchPendingOrIdle(bool leftovers) {
-    if (!m_activeId.isEmpty() && status(m_activeId) != disconnected)
-        setStatus(m_activeId, disconnected);
+void TunnelService::launchPendingOrIdle(bool leftovers, const QString& error) {
+    // Disconnected means released: what held the traffic goes before anyone hears of it.
     if (leftovers && !m_activeId.isEmpty())
-        cleanUp(m_interfaceIsOurs ? m_activeInterface : QString(), false);
+        cleanUp(false);
+    if (!m_activeId.isEmpty())
+        setStatus(m_activeId, disconnected, error);
     removeMemo();
     m_activeId.clear();
     m_activeInterface.clear();
-    m_interfaceIsOurs = false;
     m_stopRequested = false;
     m_restartAttempt = 0;
     m_restartTimer.stop();
+    m_traffic.reset();
     const QString next = std::exchange(m_pendingStart, QString());
     if (!next.isEmpty())
         launch(next, Launch::fresh);
 }
 
+void TunnelService::sampleTraffic() {
+    if (m_engine && m_engine->isReady())
+        m_traffic.sample(readInterfaceCounters(m_options.sysfsNet, m_activeInterface));
+}
+
 void TunnelService::shutdown() {
     m_restartTimer.stop();
     m_pendingStart.clear();
+    bool leftovers = !m_activeId.isEmpty(); // between restart attempts nothing else removes them
     if (m_engine) {
         m_stopRequested = true;
         m_engine->disconnect(this);
         m_engine->stopAndWait();
+        leftovers = !m_engine->exitedCleanly();
         m_engine.reset();
-        QFile::remove(engineConfigPath(m_activeId));
+        QFile::remove(m_options.engineConfigPath());
     }
+    if (leftovers)
+        cleanUp(false);
     // The memo stays: a restarted service brings this connection back.
     m_activeId.clear();
 }
 
-std::optional<QString> TunnelService::activeInterface(uid_t caller) const {
-    if (m_activeId.isEmpty() || m_activeInterface.isEmpty() ||
-        (caller != 0 && ownerOf(m_activeId) != caller))
+std::optional<Traffic> TunnelService::traffic(uid_t caller) {
+    if (m_activeId.isEmpty() || (caller != 0 && ownerOf(m_activeId) != caller))
         return std::nullopt;
-    return m_activeInterface;
+    sampleTraffic();
+    return m_traffic.totals();
 }
 
-void TunnelService::cleanUp(const QString& interface, bool keepRoutes) const {
+void TunnelService::cleanUp(bool keepConnection) const {
     if (m_options.cleanupProgram.isEmpty())
         return;
-    QStringList arguments{QStringLiteral("cleanup")};
-    if (!interface.isEmpty())
-        arguments << QStringLiteral("--interface") << interface;
-    if (keepRoutes)
-        arguments << QStringLiteral("--keep-routes");
+    QStringList arguments{QStringLiteral("cleanup"), QStringLiteral("--state"),
+                          m_options.engineStatePath()};
+    if (keepConnection)
+        arguments << QStringLiteral("--keep-connection");
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(m_options.cleanupProgram, arguments);
@@ -332,9 +333,7 @@ void TunnelService::cleanUp(const QString& interface, bool keepRoutes) const {
 }
 
 void TunnelService::writeMemo() const {
-    nlohmann::json memo = {{"identifier", m_activeId.toStdString()}};
-    if (m_interfaceIsOurs)
-        memo["interface"] = m_activeInterface.toStdString();
+    const nlohmann::json memo = {{"identifier", m_activeId.toStdString()}};
     QSaveFile file(m_options.connectionMemoPath());
     file.setDirectWriteFallback(false);
     if (file.open(QIODevice::WriteOnly)) {
@@ -350,29 +349,27 @@ void TunnelService::removeMemo() const {
 
 void TunnelService::recover() {
     const QDir runtime(m_options.runtimeDir);
+    const QString ledger = QFileInfo(m_options.engineStatePath()).fileName();
     for (const QString& name :
          runtime.entryList({QStringLiteral("engine-*.json")}, QDir::Files | QDir::Hidden))
-        QFile::remove(runtime.filePath(name)); // credentials left by a service that was killed
+        if (name != ledger)
+            QFile::remove(runtime.filePath(name)); // credentials left by a killed service
 
-    QString identifier, interface;
+    QString identifier;
     QFile memoFile(m_options.connectionMemoPath());
     if (memoFile.open(QIODevice::ReadOnly)) {
         const QByteArray text = memoFile.read(4096);
         const auto memo =
             JsonDepth::parse(std::string_view(text.constData(), std::size_t(text.size())), 2);
-        if (memo.is_object()) {
-            const auto id = memo.value("identifier", nlohmann::json());
-            const auto name = memo.value("interface", nlohmann::json());
-            if (id.is_string() && ConfigurationStore::isValidIdentifier(
-                                      QString::fromStdString(id.get<std::string>())))
-                identifier = QString::fromStdString(id.get<std::string>());
-            if (name.is_string() && isValidInterfaceName(name.get_ref<const std::string&>()))
-                interface = QString::fromStdString(name.get<std::string>());
-        }
+        const auto id =
+            memo.is_object() ? memo.value("identifier", nlohmann::json()) : nlohmann::json();
+        if (id.is_string() &&
+            ConfigurationStore::isValidIdentifier(QString::fromStdString(id.get<std::string>())))
+            identifier = QString::fromStdString(id.get<std::string>());
     }
     const auto record = identifier.isEmpty() ? std::nullopt : m_store.find(identifier);
     const bool restore = record && checkSettings(*record).has_value();
-    cleanUp(interface, restore); // while restoring, the routing keeps traffic in the tunnel
+    cleanUp(restore); // while restoring, what holds the traffic stays in place
     if (!restore) {
         removeMemo();
         return;

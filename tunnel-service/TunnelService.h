@@ -3,6 +3,7 @@
 #include "ConfigurationStore.h"
 #include "EngineProcess.h"
 #include "ServiceOptions.h"
+#include "TrafficCounters.h"
 #include "platform/ipc/ControlProtocol.h"
 
 #include <QHash>
@@ -28,10 +29,14 @@ public:
         reasserting = int(VPNStatus::reasserting),
         disconnecting = int(VPNStatus::disconnecting)
     };
-    // Waits between restarts of an engine that died while connected; then it gives up.
-    static constexpr int restartDelaysMs[] = {250, 1000, 2000};
+    // Waits between restarts of an engine that died while connected, the last one repeated
+    // until the engine is back or the user disconnects: the service never gives up on its
+    // own, as that would release the hold on the user's traffic.
+    static constexpr int restartDelaysMs[] = {250, 1000, 2000, 4000, 8000, 16000, 30000};
     // An engine that stays up this long after a restart counts as recovered.
     static constexpr int stableAfterMs = 10000;
+    // How often the running tunnel's counters are read, so an engine that dies loses little.
+    static constexpr int sampleEveryMs = 1000;
 
     TunnelService(ServiceOptions options, ConfigurationStore& store, QObject* parent = nullptr);
     ~TunnelService() override;
@@ -50,14 +55,16 @@ public:
     std::expected<void, QString> stop(const QString& identifier, uid_t caller);
 
     // At start-up: removes what a killed service and engine left behind (engine files,
-    // routing, the interface) and brings back the connection that was up.
+    // and through the built-in engine's ledger what it set up) and brings back the
+    // connection that was up, with traffic held meanwhile.
     void recover();
     // Stops the engine and waits for it (service shut-down); the connection is remembered
     // for the next start within this boot.
     void shutdown();
 
-    // The TUN interface of the configuration that is running, when `caller` may see it.
-    std::optional<QString> activeInterface(uid_t caller) const;
+    // The traffic of the connection that is up, over all its engine runs, when `caller`
+    // may see it.
+    std::optional<Traffic> traffic(uid_t caller);
 
 signals:
     void statusChanged(const QString& identifier, uid_t owner, int status, const QString& error);
@@ -67,17 +74,20 @@ private:
     uid_t ownerOf(const QString& identifier) const;
     std::expected<QString, QString> checkSettings(const TunnelConfigurationRecord& record) const;
     void setStatus(const QString& identifier, int status, const QString& error = {});
-    // fresh: a new start; restart: after the engine died; restore: at service start-up.
-    // An interface that is there at launch never counts as the engine being ready.
+    // fresh: the user's start; restart: after the engine died; restore: at service
+    // start-up. The last two continue the connection (the built-in engine resumes).
     enum class Launch { fresh, restart, restore };
     void launch(const QString& identifier, Launch mode);
     void stopActive();
     void onEngineReady();
-    void onEngineFinished(bool wasReady, const QString& detail, bool clean);
-    void scheduleRestart(const QString& detail);
-    void launchPendingOrIdle(bool leftovers);
-    QString engineConfigPath(const QString& identifier) const;
-    void cleanUp(const QString& interface, bool keepRoutes) const;
+    void onEngineFinished(bool wasReady, const QString& detail, int exitCode);
+    void scheduleRestart();
+    // The active connection ends (with `error` for the user, if any) and a pending start
+    // runs; `leftovers`: the built-in engine's ledger is replayed first.
+    void launchPendingOrIdle(bool leftovers, const QString& error = {});
+    void sampleTraffic();
+    // Replays the built-in engine's ledger: everything, or only what lived for the run.
+    void cleanUp(bool keepConnection) const;
     void writeMemo() const;
     void removeMemo() const;
 
@@ -87,13 +97,14 @@ private:
     QHash<QString, uid_t> m_owners; // of every configuration with a status, also once removed
     // The configuration whose engine runs, is starting, restarting or stopping.
     QString m_activeId;
-    QString m_activeInterface;
-    bool m_interfaceIsOurs = false; // created by our engine: ours to remove
+    QString m_activeInterface; // where its counters are read, once its engine is ready
     std::unique_ptr<EngineProcess> m_engine;
     bool m_stopRequested = false;
     int m_restartAttempt = 0;
     QTimer m_restartTimer;
     QTimer m_stableTimer;
+    QTimer m_sampleTimer;
+    ConnectionTraffic m_traffic;
     // Started while another engine was still stopping.
     QString m_pendingStart;
 };

@@ -99,7 +99,7 @@ int main(int argc, char* argv[]) {
     ClientLimits limits(options.maxClients, options.maxClientsPerUser);
     ControlServer control(service, policy, limits, options.serviceId,
                           QString::fromUtf8(veloxa::build::version));
-    StatsServer stats(service, policy, limits, options.sysfsNet);
+    StatsServer stats(service, policy, limits);
     const int socketMode = options.userMode || group < 0 ? 0600 : 0660;
     // The control socket comes last: once clients can reach it, everything is up.
     for (auto listened : {stats.listen(options.statsSocketPath(), socketMode, group),

@@ -5,9 +5,9 @@
 #include "EnginePolicy.h"
 #include "WireGuardConfig.h"
 #include "platform/ipc/ControlProtocol.h"
-#include "json/JsonDepth.h"
 #include "platform/ipc/LineFramer.h"
 #include "platform/netext/TunnelConfigurationRecord.h"
+#include "json/JsonDepth.h"
 
 using json = nlohmann::json;
 

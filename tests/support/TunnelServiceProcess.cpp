@@ -18,6 +18,8 @@ TunnelServiceProcess::TunnelServiceProcess(QStringList extraArguments)
     : m_extra(std::move(extraArguments)) {
     QDir(m_dir.path()).mkpath(QStringLiteral("sys"));
     m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("service.log")),
+                                    QIODevice::Append); // to read when a test fails
 }
 
 TunnelServiceProcess::~TunnelServiceProcess() {
@@ -78,14 +80,9 @@ bool TunnelServiceProcess::start() {
     return false;
 }
 
-void TunnelServiceProcess::collectLog() {
-    m_log += m_process.readAll();
-}
-
 void TunnelServiceProcess::kill() {
     m_process.kill();
     m_process.waitForFinished(5000);
-    collectLog();
 }
 
 int TunnelServiceProcess::terminate() {
@@ -93,10 +90,8 @@ int TunnelServiceProcess::terminate() {
     if (!m_process.waitForFinished(10000)) {
         m_process.kill();
         m_process.waitForFinished(2000);
-        collectLog();
         return -1;
     }
-    collectLog();
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 

@@ -42,8 +42,6 @@ public:
     void kill();     // SIGKILL
     int terminate(); // SIGTERM; the exit code
     qint64 pid() const { return m_process.processId(); }
-    QString log() const { return QString::fromUtf8(m_log); }
-    void collectLog();
 
     QString root() const { return m_dir.path(); }
     QString runtimeDir() const {
@@ -80,7 +78,6 @@ private:
     QString m_runtimeDir;
     int m_fileLimit = 0;
     QProcess m_process;
-    QByteArray m_log;
 };
 
 // A line-protocol client for raw frames on the control socket.
