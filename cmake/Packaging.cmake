@@ -41,13 +41,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the shared-library scan cannot see: the QML modules, the platform plugins, and the
-# tools the built-in WireGuard engine runs (wireguard-go where the kernel has no WireGuard).
+# tools the built-in WireGuard engine runs (wireguard-go where the kernel has no WireGuard,
+# nft for its leak guard).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtqml, qml6-module-qtqml-models, qml6-module-qtqml-workerscript, \
 qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-templates, \
 qml6-module-qtquick-layouts, qml6-module-qtquick-window, qml6-module-qtquick-shapes, \
 qt6-qpa-plugins, libqt6svg6, qt6-translations-l10n, adduser, init-system-helpers, \
-iproute2, wireguard-tools, wireguard-go")
+iproute2, wireguard-tools, wireguard-go, nftables")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | keepassxc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${PROJECT_SOURCE_DIR}/packaging/debian/postinst"
