@@ -31,6 +31,18 @@ json document(json extra = json::object()) {
     d.update(extra);
     return d;
 }
+
+json legacy(json extra = json::object(), json tunExtra = json::object()) {
+    json o = {{"type", "wireguard"}, {"server", "de.veloxa.test"},
+              {"server_port", 443},  {"local_address", "10.66.0.9"},
+              {"private_key", key1}, {"peer_public_key", key2}};
+    o.update(extra);
+    return {{"inbounds", {tun(tunExtra)}}, {"outbounds", {o}}};
+}
+
+QByteArray text(const json& doc) {
+    return QByteArray::fromStdString(doc.dump());
+}
 } // namespace
 
 // What the built-in engine accepts of a tunnel-engine document, and how it says no.
@@ -38,50 +50,81 @@ class TestWireGuardConfig : public QObject {
     Q_OBJECT
 
 private slots:
-    void acceptedShapes() {
-        const auto plain = WireGuardConfig::parse(document(
-            {{"log", {{"level", "warn"}}},
-             {"dns", {{"servers", {{{"address", "1.1.1.1"}}, {{"address", "tls://9.9.9.9"}}}}}},
-             {"outbounds", {{{"type", "direct"}}, {{"type", "block"}}, {{"type", "dns"}}}},
-             {"route", {{"final", "wg"}, {"auto_detect_interface", true}}}}));
-        QVERIFY2(plain, plain ? "" : plain.error().c_str());
-        QCOMPARE(plain->interfaceName, std::string("veloxa-de"));
-        QVERIFY(plain->autoRoute);
-        QCOMPARE(plain->mtu, 1420);
-        QCOMPARE(plain->addresses.size(), 2u);
-        QCOMPARE(plain->peers[0].allowedIps.size(), 2u); // everything when not given
-        QCOMPARE(plain->dnsServers, std::vector<std::string>{"1.1.1.1"});
-        QCOMPARE(plain->notes.size(), 1u); // the DNS-over-TLS server is skipped with a word
-
-        // The older outbound shape, a host name, keys and tun options the engine ignores.
-        const auto legacy = WireGuardConfig::parse(
-            {{"inbounds", {tun({{"mtu", 1380}, {"stack", "system"}, {"strict_route", true}})}},
-             {"outbounds",
-              {{{"type", "wireguard"},
-                {"server", "de.veloxa.test"},
-                {"server_port", 443},
-                {"local_address", "10.66.0.9"},
-                {"private_key", key1},
-                {"peer_public_key", key2},
-                {"pre_shared_key", key2}}}}});
-        QVERIFY2(legacy, legacy ? "" : legacy.error().c_str());
-        QCOMPARE(legacy->mtu, 1380);
-        QCOMPARE(legacy->addresses[0].text(), std::string("10.66.0.9/32"));
-        QCOMPARE(legacy->peers[0].host, std::string("de.veloxa.test"));
-        QCOMPARE(legacy->peers[0].allowedIps[0].text(), std::string("0.0.0.0/0"));
-
-        // What `wg setconf` reads: only checked values, each on its own line.
-        const std::string text = plain->wgConfig({"198.51.100.2:51820"}, 30309);
-        QCOMPARE(text, "[Interface]\nPrivateKey = " + key1 +
-                           "\nFwMark = 30309\n\n[Peer]\nPublicKey = " + key2 +
-                           "\nEndpoint = 198.51.100.2:51820\nAllowedIPs = 0.0.0.0/0, ::/0\n");
+    // Accepted documents, and what `wg setconf` is given for them: only checked values,
+    // each on its own line.
+    void accepted_data() {
+        QTest::addColumn<QByteArray>("documentText");
+        QTest::addColumn<int>("mtu");
+        QTest::addColumn<QString>("dns");
+        QTest::addColumn<QString>("settings"); // with endpoint 192.0.2.7:51820 and mark 7
+        const std::string peer = "\n\n[Peer]\nPublicKey = " + key2;
+        const std::string withMark = "[Interface]\nPrivateKey = " + key1 + "\nFwMark = 7" + peer;
+        QTest::newRow("the dev service's document")
+            << text(document({{"log", {{"level", "warn"}}},
+                              {"inbounds",
+                               {tun({{"tag", "tun-in"},
+                                     {"mtu", 1420},
+                                     {"strict_route", true},
+                                     {"stack", "system"}})}},
+                              {"endpoints",
+                               {endpoint({{"allowed_ips", {"0.0.0.0/0", "::/0"}},
+                                          {"persistent_keepalive_interval", 25}},
+                                         {{"tag", "wg"}, {"mtu", 1420}})}},
+                              {"outbounds", {{{"type", "direct"}, {"tag", "direct"}}}},
+                              {"route", {{"auto_detect_interface", true}, {"final", "wg"}}}}))
+            << 1420 << ""
+            << QString::fromStdString(withMark +
+                                      "\nEndpoint = 192.0.2.7:51820\nAllowedIPs = 0.0.0.0/0, "
+                                      "::/0\nPersistentKeepalive = 25\n");
+        QTest::newRow("a typical service's tun keys, DNS in both shapes; the endpoint's MTU wins")
+            << text(document(
+                   {{"inbounds",
+                     {tun({{"mtu", 9000},
+                           {"address", {"172.19.0.1/30"}},
+                           {"inet4_address", "172.19.0.1/30"},
+                           {"sniff", true},
+                           {"sniff_override_destination", false},
+                           {"endpoint_independent_nat", true},
+                           {"udp_timeout", "5m"}})}},
+                    {"endpoints", {endpoint(json::object(), {{"mtu", 1380}, {"system", true}})}},
+                    {"dns",
+                     {{"servers",
+                       {{{"tag", "t"}, {"address", "udp://10.66.0.1"}, {"detour", "wg"}},
+                        {{"type", "udp"}, {"server", "2001:DB8::53"}, {"server_port", 53}},
+                        {{"address", "tls://9.9.9.9"}},
+                        {{"type", "https"}, {"server", "1.1.1.1"}}}},
+                      {"strategy", "ipv4_only"}}}}))
+            << 1380 << "10.66.0.1 2001:db8::53"
+            << QString::fromStdString(
+                   withMark + "\nEndpoint = 192.0.2.7:51820\nAllowedIPs = 0.0.0.0/0, ::/0\n");
+        QTest::newRow("the older outbound, a preshared key, the tun's MTU")
+            << text(legacy({{"pre_shared_key", key2}, {"tag", "wg"}, {"system_interface", true}},
+                           {{"mtu", 1380}}))
+            << 1380 << ""
+            << QString::fromStdString(
+                   withMark + "\nPresharedKey = " + key2 +
+                   "\nEndpoint = 192.0.2.7:51820\nAllowedIPs = 0.0.0.0/0, ::/0\n");
+    }
+    void accepted() {
+        QFETCH(QByteArray, documentText);
+        QFETCH(int, mtu);
+        QFETCH(QString, dns);
+        QFETCH(QString, settings);
+        const auto config = WireGuardConfig::parse(json::parse(documentText.toStdString()));
+        QVERIFY2(config, config ? "" : config.error().c_str());
+        QCOMPARE(config->mtu, mtu);
+        QStringList servers;
+        for (const auto& s : config->dnsServers)
+            servers << QString::fromStdString(s);
+        QCOMPARE(servers.join(u' '), dns);
+        QCOMPARE(QString::fromStdString(config->wgConfig({"192.0.2.7:51820"}, 7)), settings);
     }
 
     void refusals_data() {
         QTest::addColumn<QByteArray>("documentText");
         QTest::addColumn<QString>("message");
         auto row = [](const char* name, const json& doc, const char* message) {
-            QTest::newRow(name) << QByteArray::fromStdString(doc.dump()) << QString(message);
+            QTest::newRow(name) << text(doc) << QString(message);
         };
         row("vless", document({{"outbounds", {{{"type", "vless"}}}}}),
             "outbound type \"vless\" needs sing-box");
@@ -99,6 +142,20 @@ private slots:
             "route key \"rules\" needs sing-box");
         row("experimental", document({{"experimental", json::object()}}),
             "top-level key \"experimental\" needs sing-box");
+        row("tun route exclusion",
+            document({{"inbounds", {tun({{"inet4_route_exclude_address", {"10.0.0.0/8"}}})}}}),
+            "the tun inbound key \"inet4_route_exclude_address\" needs sing-box");
+        row("tun unknown key", document({{"inbounds", {tun({{"bogus", 1}})}}}),
+            "the tun inbound key \"bogus\" needs sing-box");
+        row("endpoint detour",
+            document({{"endpoints", {endpoint(json::object(), {{"detour", "x"}})}}}),
+            "the WireGuard endpoint key \"detour\" needs sing-box");
+        row("peer reserved bytes", document({{"endpoints", {endpoint({{"reserved", {1, 2, 3}}})}}}),
+            "a WireGuard peer key \"reserved\" needs sing-box");
+        row("legacy outbound peers", legacy({{"peers", json::array()}}),
+            "the WireGuard outbound key \"peers\" needs sing-box");
+        row("DNS rules", document({{"dns", {{"rules", json::array()}}}}),
+            "dns key \"rules\" needs sing-box");
         row("interface name", document({{"inbounds", {tun({{"interface_name", "a b"}})}}}),
             "the tun inbound needs an \"interface_name\" of 1 to 15 letters, digits, '-', '_' "
             "or '.'");

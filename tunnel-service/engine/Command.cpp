@@ -59,9 +59,8 @@ bool Command::available(const std::string& name) {
     return false;
 }
 
-Command::Result Command::run(const std::vector<std::string>& argv, const std::string& input,
-                             int timeoutMs) {
-    Result result;
+CommandResult Command::run(const std::vector<std::string>& argv, const std::string& input) {
+    CommandResult result;
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0)
         return result;
@@ -86,21 +85,25 @@ Command::Result Command::run(const std::vector<std::string>& argv, const std::st
         ::close(out[0]);
         return result;
     }
-    // Inputs are a few hundred bytes, well under a pipe's buffer.
-    if (!input.empty()) [[maybe_unused]]
-        auto written = ::write(in[1], input.data(), input.size());
+    // Inputs are a few kilobytes at most, well under a pipe's buffer.
+    for (std::size_t sent = 0; sent < input.size();) {
+        const ssize_t n = ::write(in[1], input.data() + sent, input.size() - sent);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
     ::close(in[1]);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
     char buffer[4096];
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
-        if (left <= 0) {
-            ::kill(pid, SIGKILL);
+        if (left <= 0)
             break;
-        }
         pollfd p{out[0], POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(left));
         if (ready < 0 && errno == EINTR)
@@ -110,16 +113,30 @@ Command::Result Command::run(const std::vector<std::string>& argv, const std::st
         const ssize_t n = ::read(out[0], buffer, sizeof buffer);
         if (n <= 0)
             break;
-        if (result.output.size() < 64 * 1024)
-            result.output.append(buffer, static_cast<std::size_t>(n));
+        // Keep reading past the cap, so a talkative child does not block on a full pipe.
+        result.output.append(
+            buffer, std::min(static_cast<std::size_t>(n), outputCap - result.output.size()));
     }
     ::close(out[0]);
+    // A child that closed its output may still run: it gets the rest of the time.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    bool killed = false;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR))
+            break;
+        if (std::chrono::steady_clock::now() >= deadline && !killed) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+        if (killed) {
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        ::usleep(2000);
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (std::chrono::steady_clock::now() >= deadline)
-        result.exitCode = -1;
+    result.exitCode = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 

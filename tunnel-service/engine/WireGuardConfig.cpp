@@ -162,6 +162,12 @@ struct Parsed {
 
 void parseEndpoint(const json& endpoint, Parsed& out) {
     const std::string where = "the WireGuard endpoint";
+    // "system", "name", "workers" and "udp_timeout" choose how the full engine runs
+    // WireGuard; here it is always a system interface named by the tun inbound.
+    onlyKeys(endpoint,
+             {"type", "tag", "address", "private_key", "peers", "mtu", "system", "name", "workers",
+              "udp_timeout"},
+             where);
     out.config.addresses = prefixes(
         *[&] {
             const json* a = find(endpoint, "address");
@@ -179,6 +185,10 @@ void parseEndpoint(const json& endpoint, Parsed& out) {
     for (const auto& item : *peers) {
         const std::string peerWhere = "a WireGuard peer";
         requireObject(item, peerWhere);
+        onlyKeys(item,
+                 {"address", "port", "public_key", "pre_shared_key", "allowed_ips",
+                  "persistent_keepalive_interval"},
+                 peerWhere);
         WireGuardPeer peer = peerAt(item, "address", "port", "public_key", peerWhere);
         const json* allowed = find(item, "allowed_ips");
         peer.allowedIps = allowed ? prefixes(*allowed, false, "a WireGuard peer's \"allowed_ips\"")
@@ -192,8 +202,11 @@ void parseEndpoint(const json& endpoint, Parsed& out) {
 
 void parseLegacyOutbound(const json& outbound, Parsed& out) {
     const std::string where = "the WireGuard outbound";
-    if (find(outbound, "peers"))
-        refuse(where + " key \"peers\" needs sing-box");
+    onlyKeys(outbound,
+             {"type", "tag", "server", "server_port", "local_address", "private_key",
+              "peer_public_key", "pre_shared_key", "mtu", "system_interface", "interface_name",
+              "gso", "workers"},
+             where);
     const json* local = find(outbound, "local_address");
     if (!local)
         refuse(where + " needs \"local_address\"");
@@ -208,6 +221,14 @@ void parseLegacyOutbound(const json& outbound, Parsed& out) {
 
 void parseTun(const json& tun, Parsed& out) {
     const std::string where = "the tun inbound";
+    // What the full engine's own tun needs (its stack, addresses, sniffing) makes no
+    // difference to a WireGuard interface; anything that routes differently is refused.
+    // strict_route is what the leak guard always does with auto_route.
+    onlyKeys(tun,
+             {"type", "tag", "interface_name", "mtu", "auto_route", "strict_route", "stack",
+              "address", "inet4_address", "inet6_address", "sniff", "sniff_override_destination",
+              "endpoint_independent_nat", "udp_timeout", "gso", "domain_strategy"},
+             where);
     const json* name = find(tun, "interface_name");
     if (!name || !name->is_string() ||
         !veloxa::isValidInterfaceName(name->get_ref<const std::string&>()))
@@ -218,23 +239,41 @@ void parseTun(const json& tun, Parsed& out) {
         out.tunMtu = static_cast<int>(*mtu);
 }
 
+// A server queried over plain UDP or TCP port 53, in the older ("address": "1.1.1.1",
+// "udp://1.1.1.1") or the newer shape ("type": "udp", "server": "1.1.1.1").
+std::optional<std::string> plainDnsServer(const json& server) {
+    if (!server.is_object())
+        return std::nullopt;
+    const json* type = find(server, "type");
+    const json* address = find(server, type ? "server" : "address");
+    if (!address || !address->is_string())
+        return std::nullopt;
+    std::string text = address->get<std::string>();
+    if (type && (!type->is_string() || (*type != "udp" && *type != "tcp")))
+        return std::nullopt;
+    for (const char* scheme : {"udp://", "tcp://"})
+        if (!type && text.starts_with(scheme))
+            text.erase(0, std::string_view(scheme).size());
+    const json* port = find(server, "server_port");
+    if ((port && *port != 53) || !isIpLiteral(text))
+        return std::nullopt;
+    return IpPrefix::parse(text, true)->address;
+}
+
 void parseDns(const json& dns, WireGuardConfig& config) {
     requireObject(dns, "\"dns\"");
-    onlyKeys(dns, {"servers", "final", "strategy"}, "dns");
+    onlyKeys(
+        dns,
+        {"servers", "final", "strategy", "disable_cache", "disable_expire", "independent_cache"},
+        "dns");
     const json* servers = find(dns, "servers");
     if (!servers)
         return;
     for (const auto& server : requireArray(*servers, "\"dns.servers\"")) {
-        const json* address = server.is_object() ? find(server, "address") : nullptr;
-        if (server.is_object() && !address)
-            address = find(server, "server");
-        const std::string text =
-            address && address->is_string() ? address->get<std::string>() : std::string();
-        if (isIpLiteral(text))
-            config.dnsServers.push_back(IpPrefix::parse(text, true)->address);
+        if (auto address = plainDnsServer(server))
+            config.dnsServers.push_back(*address);
         else
-            config.notes.push_back("DNS server " + inQuotes(text) +
-                                   " is not a plain address; skipped");
+            config.notes.push_back("a DNS server that is not a plain address was skipped");
     }
 }
 
@@ -269,6 +308,20 @@ std::optional<IpPrefix> IpPrefix::parse(std::string_view text, bool hostIfBare) 
         return std::nullopt;
     out.length = length;
     return out;
+}
+
+bool IpPrefix::contains(const std::string& other) const {
+    const int family = v6 ? AF_INET6 : AF_INET;
+    unsigned char mine[16], theirs[16];
+    if (::inet_pton(family, address.c_str(), mine) != 1 ||
+        ::inet_pton(family, other.c_str(), theirs) != 1)
+        return false;
+    for (int bit = 0; bit < length; ++bit) {
+        const int mask = 0x80 >> (bit % 8);
+        if ((mine[bit / 8] & mask) != (theirs[bit / 8] & mask))
+            return false;
+    }
+    return true;
 }
 
 bool isWireGuardKey(std::string_view text) {

@@ -20,6 +20,8 @@ struct IpPrefix {
     static std::optional<IpPrefix> parse(std::string_view text, bool hostIfBare);
     std::string text() const { return address + '/' + std::to_string(length); }
     bool isDefault() const { return length == 0; }
+    // Whether the address (canonical text of the same family) lies within this prefix.
+    bool contains(const std::string& other) const;
     bool operator==(const IpPrefix&) const = default;
 };
 

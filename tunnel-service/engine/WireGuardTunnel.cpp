@@ -1,160 +1,361 @@
 #include "WireGuardTunnel.h"
 
-#include "Command.h"
-#include "platform/netext/InterfaceName.h"
+#include "Network.h"
 
-#include <nlohmann/json.hpp>
-
-#include <arpa/inet.h>
-#include <cerrno>
+#include <algorithm>
+#include <chrono>
 #include <csignal>
-#include <fstream>
-#include <netdb.h>
-#include <set>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
+#include <cstdio>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 namespace veloxa::engine {
 
-namespace {
-
+using json = nlohmann::json;
 using namespace std::chrono_literals;
 
-const std::string table = std::to_string(WireGuardTunnel::routingTable);
-
-std::string firstLine(const std::string& text) {
-    const auto end = text.find('\n');
-    std::string line = text.substr(0, end);
-    return line.size() > 200 ? line.substr(0, 200) : line;
-}
+namespace {
 
 std::string family(bool v6) {
     return v6 ? "-6" : "-4";
 }
 
-std::string socketPath(const std::string& interfaceName) {
-    return "/var/run/wireguard/" + interfaceName + ".sock";
-}
-
-bool ipv6Enabled() {
-    return ::access("/proc/net/if_inet6", F_OK) == 0;
-}
-
-// A socket left by a daemon that was killed answers nobody; a live one is not ours to
-// remove.
-void removeStaleSocket(const std::string& interfaceName) {
-    const std::string path = socketPath(interfaceName);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
-        return;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    const bool live =
-        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!live)
-        ::unlink(path.c_str());
-}
-
-std::expected<std::string, std::string> resolve(const WireGuardPeer& peer) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (const int error = ::getaddrinfo(peer.host.c_str(), nullptr, &hints, &found);
-        error != 0 || !found)
-        return std::unexpected("cannot resolve the WireGuard server \"" + peer.host +
-                               "\": " + ::gai_strerror(error));
-    // An IPv4 address first: it works on every network that reaches the server at all.
-    const addrinfo* chosen = found;
-    for (const addrinfo* a = found; a; a = a->ai_next)
-        if (a->ai_family == AF_INET) {
-            chosen = a;
-            break;
-        }
-    char text[INET6_ADDRSTRLEN] = {};
-    const bool v6 = chosen->ai_family == AF_INET6;
-    const void* raw = v6 ? static_cast<const void*>(
-                               &reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr)->sin6_addr)
-                         : static_cast<const void*>(
-                               &reinterpret_cast<const sockaddr_in*>(chosen->ai_addr)->sin_addr);
-    ::inet_ntop(chosen->ai_family, raw, text, sizeof text);
-    ::freeaddrinfo(found);
-    const std::string port = std::to_string(peer.port);
-    return v6 ? "[" + std::string(text) + "]:" + port : std::string(text) + ":" + port;
-}
-
-std::expected<void, std::string> ip(const std::vector<std::string>& arguments,
-                                    const std::string& what) {
-    std::vector<std::string> argv{"ip"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto result = Command::run(argv);
+std::vector<json> jsonList(const CommandResult& result) {
     if (!result.ok())
-        return std::unexpected("cannot " + what + ": " + firstLine(result.output));
-    return {};
+        return {};
+    const json parsed = json::parse(result.output, nullptr, false);
+    return parsed.is_array() ? parsed.get<std::vector<json>>() : std::vector<json>{};
 }
 
-std::expected<void, std::string> ensureRule(bool v6, int priority,
-                                            const std::vector<std::string>& selector,
-                                            const std::string& marker) {
-    const auto shown =
-        Command::run({"ip", family(v6), "rule", "show", "priority", std::to_string(priority)});
-    if (shown.ok() && shown.output.find(marker) != std::string::npos)
-        return {}; // left by an engine that crashed: the tunnel keeps its routing
-    std::vector<std::string> add{family(v6), "rule", "add"};
-    add.insert(add.end(), selector.begin(), selector.end());
-    add.insert(add.end(), {"priority", std::to_string(priority)});
-    return ip(add, "add a routing rule");
+std::string readLink(const std::string& path) {
+    char target[256] = {};
+    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
-std::vector<std::string> tunnelSelector() {
-    return {"not", "fwmark", table, "table", table};
-}
-
-std::vector<std::string> suppressSelector() {
-    return {"table", "main", "suppress_prefixlength", "0"};
-}
+const char* srcValidMark = "net/ipv4/conf/all/src_valid_mark";
 
 } // namespace
 
-WireGuardTunnel::WireGuardTunnel(WireGuardConfig config, Log log)
-    : m_config(std::move(config)), m_log(std::move(log)) {}
+WireGuardTunnel::WireGuardTunnel(WireGuardConfig config, const Host& host, std::string statePath,
+                                 std::optional<Ledger> previous, Log log)
+    : m_config(std::move(config)), m_host(host), m_ledger(std::move(statePath)),
+      m_previous(std::move(previous)), m_log(std::move(log)) {}
 
 WireGuardTunnel::~WireGuardTunnel() {
     stopDaemon();
 }
 
-bool WireGuardTunnel::interfaceExists(const std::string& name) {
-    return veloxa::isValidInterfaceName(name) &&
-           ::access(("/sys/class/net/" + name).c_str(), F_OK) == 0;
+const std::vector<WireGuardTunnel::Step>& WireGuardTunnel::plan() {
+    // Connection-lived steps first, the guard before anything can leave; a resumed run
+    // keeps the ones its ledger holds, which are therefore always a prefix of these.
+    static const std::vector<Step> steps{
+        {"guard", Lifetime::Connection, &WireGuardTunnel::applyGuard},
+        {"routing", Lifetime::Connection, &WireGuardTunnel::applyRouting},
+        {"dns-redirect", Lifetime::Connection, &WireGuardTunnel::applyDnsRedirect},
+        {"link", Lifetime::Run, &WireGuardTunnel::applyLink},
+        {"routes", Lifetime::Run, &WireGuardTunnel::applyRoutes},
+        {"resolved", Lifetime::Run, &WireGuardTunnel::applyResolved},
+    };
+    return steps;
 }
 
-std::expected<void, std::string> WireGuardTunnel::createInterface() {
-    const std::string& name = m_config.interfaceName;
-    if (Command::run({"ip", "link", "add", "dev", name, "type", "wireguard"}).ok()) {
-        m_created = true;
+std::string WireGuardTunnel::fingerprint(const WireGuardConfig& config) {
+    std::string text = config.interfaceName + (config.autoRoute ? "|auto|" : "|");
+    for (const auto& address : config.addresses)
+        text += address.text() + ',';
+    for (const auto& peer : config.peers) {
+        text += '|' + peer.host + ':' + std::to_string(peer.port) + '>';
+        for (const auto& prefix : peer.allowedIps)
+            text += prefix.text() + ',';
+    }
+    for (const auto& server : config.dnsServers)
+        text += '|' + server;
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a
+    for (const unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+std::expected<void, std::string> WireGuardTunnel::up(bool resume,
+                                                     const std::function<bool()>& interrupted) {
+    const std::string print = fingerprint(m_config);
+    bool keep = false;
+    if (m_previous) {
+        if (resume && m_previous->fingerprint == print) {
+            keep = true;
+        } else {
+            if (resume)
+                m_log("the tunnel settings changed since the connection started; starting afresh");
+            m_previous->revert(m_host, false, m_log);
+        }
+    }
+    if (keep) {
+        m_ledger = std::move(*m_previous);
+        m_ledger.revert(m_host, true, m_log); // the dead run's interface, routes and DNS
+    }
+    m_previous.reset();
+    m_ledger.fingerprint = print;
+
+    if (auto resolved = resolveEndpoints(); !resolved)
+        return resolved;
+    if (auto chosen = chooseRouting(); !chosen)
+        return chosen;
+    for (const Step& step : plan()) {
+        if (interrupted && interrupted()) {
+            m_interrupted = true;
+            return std::unexpected("interrupted");
+        }
+        if (step.lifetime == Lifetime::Connection && m_ledger.holds(step.name))
+            continue;
+        m_ledger.beginStep(step.name, step.lifetime);
+        if (auto done = (this->*step.apply)(); !done)
+            return done;
+        if (auto saved = m_ledger.completeStep(); !saved)
+            return saved;
+    }
+    return {};
+}
+
+void WireGuardTunnel::down(bool keepConnection) {
+    m_ledger.revert(m_host, keepConnection, m_log);
+    if (m_daemon > 0) {
+        stopDaemon();
+        change::removeStaleSocket(m_host, m_config.interfaceName);
+    }
+    m_ifindex = -1;
+}
+
+bool WireGuardTunnel::linkAlive() const {
+    return m_ifindex > 0 && m_host.ifindex(m_config.interfaceName) == m_ifindex;
+}
+
+std::expected<void, std::string> WireGuardTunnel::resolveEndpoints() {
+    // Once per connection: while resuming, the guard and the blackhole hold DNS too, and
+    // the server's address must not change under the kept firewall rules.
+    if (m_ledger.endpoints.size() == m_config.peers.size())
+        return {};
+    m_ledger.endpoints.clear();
+    for (const auto& peer : m_config.peers) {
+        auto endpoint = resolveEndpoint(peer.host, peer.port, m_host.resolve);
+        if (!endpoint)
+            return std::unexpected(endpoint.error());
+        m_ledger.endpoints.push_back(std::move(*endpoint));
+    }
+    return m_ledger.save();
+}
+
+std::expected<void, std::string> WireGuardTunnel::chooseRouting() {
+    if (m_ledger.routing && !m_ledger.empty())
+        return {}; // the kept rules and guard use these
+    std::vector<json> rules, routes;
+    for (const bool v6 : {false, true}) {
+        if (v6 && !m_host.ipv6())
+            continue;
+        for (auto& rule : jsonList(m_host.run({"ip", "-N", family(v6), "-j", "rule", "show"})))
+            rules.push_back(std::move(rule));
+        for (auto& route :
+             jsonList(m_host.run({"ip", "-N", family(v6), "-j", "route", "show", "table", "all"})))
+            routes.push_back(std::move(route));
+    }
+    auto choice = engine::chooseRouting(rules, routes);
+    if (!choice)
+        return std::unexpected("cannot route the tunnel: " + choice.error());
+    m_ledger.routing = *choice;
+    return m_ledger.save();
+}
+
+bool WireGuardTunnel::carries(bool v6) const {
+    // A family goes through the tunnel only when the tunnel has an address of it.
+    return (!v6 || m_host.ipv6()) &&
+           std::ranges::any_of(m_config.addresses, [&](const IpPrefix& a) { return a.v6 == v6; });
+}
+
+bool WireGuardTunnel::fullTunnel(bool v6) const {
+    const auto prefixes = routedPrefixes(v6);
+    return std::ranges::any_of(prefixes, [](const IpPrefix& p) { return p.isDefault(); });
+}
+
+std::vector<IpPrefix> WireGuardTunnel::routedPrefixes(bool v6) const {
+    std::vector<IpPrefix> out;
+    if (!carries(v6))
+        return out;
+    for (const auto& peer : m_config.peers)
+        for (const auto& prefix : peer.allowedIps)
+            if (prefix.v6 == v6 && (m_config.autoRoute || !prefix.isDefault()) &&
+                std::ranges::find(out, prefix) == out.end())
+                out.push_back(prefix);
+    return out;
+}
+
+std::expected<void, std::string> WireGuardTunnel::make(const json& change, const std::string& what,
+                                                       const std::string& input) {
+    auto index = m_ledger.record(change);
+    if (!index)
+        return std::unexpected(index.error());
+    const auto result = m_host.run(change::command(change, true), input);
+    if (result.ok())
+        return {};
+    m_ledger.forget(*index);
+    const auto argv = change::command(change, true);
+    return std::unexpected("cannot " + what + ": " +
+                           (result.exitCode == 127 && result.output.empty()
+                                ? argv.front() + " is not installed"
+                                : firstLine(result.output)));
+}
+
+std::expected<void, std::string> WireGuardTunnel::applyGuard() {
+    if (!m_config.autoRoute)
+        return {};
+    // The name is the proof of ownership: one that is there and not in the ledger belongs
+    // to someone else.
+    if (m_host.run({"nft", "list", "table", "inet", guardTable}).ok())
+        return std::unexpected(std::string("the firewall table inet ") + guardTable +
+                               " already exists");
+    GuardSettings settings{
+        guardTable, m_config.interfaceName, m_ledger.routing->fwmark, m_ledger.endpoints, {}};
+    for (const bool v6 : {false, true}) {
+        if (v6 && !m_host.ipv6())
+            continue;
+        const auto main = m_host.run({"ip", family(v6), "-j", "route", "show", "table", "main"});
+        for (auto& prefix : onLinkPrefixes(json(jsonList(main)), m_config.interfaceName))
+            settings.localNetworks.push_back(std::move(prefix));
+    }
+    return make(change::firewallTable(guardTable), "set up the leak guard", guardRules(settings));
+}
+
+std::expected<void, std::string> WireGuardTunnel::applyRouting() {
+    const RoutingChoice& r = *m_ledger.routing;
+    for (const bool v6 : {false, true}) {
+        const auto prefixes = routedPrefixes(v6);
+        if (prefixes.empty())
+            continue;
+        if (!v6 && fullTunnel(false)) {
+            // Replies to the marked packets pass the reverse-path check only when the
+            // mark counts in it.
+            const auto previous = m_host.readLine(std::string("/proc/sys/") + srcValidMark);
+            if (previous && *previous != "1") {
+                auto index = m_ledger.record(change::sysctl(srcValidMark, *previous, "1"));
+                if (!index)
+                    return std::unexpected(index.error());
+                if (!m_host.write(std::string("/proc/sys/") + srcValidMark, "1\n")) {
+                    m_ledger.forget(*index);
+                    m_log("note: src_valid_mark could not be set; strict reverse-path "
+                          "filtering may drop the tunnel's replies");
+                }
+            }
+        }
+        // Under the routes through the interface, so nothing leaves while it is gone.
+        for (const auto& prefix : prefixes)
+            if (auto done = make(change::blackhole(prefix, r.table), "add the tunnel's route");
+                !done)
+                return done;
+        if (fullTunnel(v6))
+            if (auto done =
+                    make(change::rule(v6, r.priority, change::mainTable, std::nullopt, true),
+                         "add a routing rule");
+                !done)
+                return done;
+        const auto mark = m_config.autoRoute ? std::optional(r.fwmark) : std::nullopt;
+        if (auto done =
+                make(change::rule(v6, r.priority + 1, r.table, mark, false), "add a routing rule");
+            !done)
+            return done;
+    }
+    return {};
+}
+
+std::expected<void, std::string> WireGuardTunnel::applyDnsRedirect() {
+    DnsRedirect redirect{dnsTable, m_config.interfaceName, m_ledger.endpoints, {}, {}};
+    for (const auto& server : m_config.dnsServers) {
+        const bool v6 = server.find(':') != std::string::npos;
+        std::string& slot = v6 ? redirect.server6 : redirect.server4;
+        const auto prefixes = routedPrefixes(v6);
+        if (slot.empty() &&
+            std::ranges::any_of(prefixes, [&](const IpPrefix& p) { return p.contains(server); }))
+            slot = server;
+    }
+    if (redirect.server4.empty() && redirect.server6.empty()) {
+        if (!m_config.dnsServers.empty())
+            m_log("DNS servers skipped: the tunnel does not reach them");
         return {};
     }
+    if (m_host.run({"nft", "list", "table", "inet", dnsTable}).ok())
+        return std::unexpected(std::string("the firewall table inet ") + dnsTable +
+                               " already exists");
+    return make(change::firewallTable(dnsTable), "redirect DNS into the tunnel",
+                dnsRedirectRules(redirect));
+}
+
+std::expected<void, std::string> WireGuardTunnel::applyLink() {
+    const std::string& name = m_config.interfaceName;
+    if (m_host.linkExists(name))
+        return std::unexpected("the network interface \"" + name + "\" already exists");
+    // The kernel's WireGuard at an index chosen here, so the ledger names the interface
+    // exactly before it exists.
+    const auto indexes = m_host.ifindexes();
+    const int index = indexes.empty() ? 1 : *std::ranges::max_element(indexes) + 1;
+    auto at = m_ledger.record(change::link(name, index, false));
+    if (!at)
+        return std::unexpected(at.error());
+    if (m_host
+            .run({"ip", "link", "add", "dev", name, "index", std::to_string(index), "type",
+                  "wireguard"})
+            .ok()) {
+        m_ifindex = index;
+    } else {
+        m_ledger.forget(*at);
+        if (auto created = createWithDaemon(); !created)
+            return created;
+    }
+
+    const auto marks = m_config.autoRoute ? std::optional(m_ledger.routing->fwmark) : std::nullopt;
+    std::vector<std::string> endpoints;
+    for (const auto& e : m_ledger.endpoints)
+        endpoints.push_back(e.text());
+    const auto configured =
+        m_host.run({"wg", "setconf", name, "/dev/stdin"}, m_config.wgConfig(endpoints, marks));
+    if (!configured.ok())
+        return std::unexpected("cannot configure WireGuard: " + firstLine(configured.output));
+    for (const auto& address : m_config.addresses) {
+        if (!carries(address.v6))
+            continue;
+        if (const auto added = m_host.run(
+                {"ip", family(address.v6), "address", "add", address.text(), "dev", name});
+            !added.ok())
+            return std::unexpected("cannot add the address " + address.text() + ": " +
+                                   firstLine(added.output));
+    }
+    if (const auto raised = m_host.run(
+            {"ip", "link", "set", "dev", name, "mtu", std::to_string(m_config.mtu), "up"});
+        !raised.ok())
+        return std::unexpected("cannot bring the interface up: " + firstLine(raised.output));
+    return {};
+}
+
+std::expected<void, std::string> WireGuardTunnel::createWithDaemon() {
+    const std::string& name = m_config.interfaceName;
     if (!Command::available("wireguard-go"))
         return std::unexpected("WireGuard is not available: this kernel has no WireGuard and "
                                "wireguard-go is not installed");
-    removeStaleSocket(name);
-    m_daemon = Command::spawn({"wireguard-go", "-f", name},
-                              {"WG_I_PREFER_BUGGY_USERSPACE_TO_POLISHED_KMOD=1", "LOG_LEVEL=error"},
-                              SIGTERM);
+    change::removeStaleSocket(m_host, name);
+    // The daemon dies with the engine and takes its interface along, so the index can
+    // wait until it is known.
+    auto at = m_ledger.record(change::link(name, std::nullopt, true));
+    if (!at)
+        return std::unexpected(at.error());
+    m_daemon = m_host.runner.spawn(
+        {"wireguard-go", "-f", name},
+        {"WG_I_PREFER_BUGGY_USERSPACE_TO_POLISHED_KMOD=1", "LOG_LEVEL=error"}, SIGTERM);
     if (m_daemon < 0)
         return std::unexpected("cannot start wireguard-go");
     for (int i = 0; i < 100; ++i) { // up to 5 s
-        if (interfaceExists(name) && ::access(socketPath(name).c_str(), F_OK) == 0) {
-            m_created = true;
-            return {};
+        if (m_host.linkExists(name) && m_host.exists(change::socketPath(name))) {
+            m_ifindex = m_host.ifindex(name);
+            return m_ledger.update(*at, change::link(name, m_ifindex, true));
         }
         int status = 0;
         if (::waitpid(m_daemon, &status, WNOHANG) == m_daemon) {
@@ -166,141 +367,38 @@ std::expected<void, std::string> WireGuardTunnel::createInterface() {
     return std::unexpected("wireguard-go did not create the interface \"" + name + "\" in time");
 }
 
-std::expected<void, std::string> WireGuardTunnel::route() {
-    const std::string& dev = m_config.interfaceName;
-    std::set<bool> defaultFamilies; // false: IPv4, true: IPv6
-    std::vector<IpPrefix> specific;
-    for (const auto& peer : m_config.peers)
-        for (const auto& prefix : peer.allowedIps) {
-            if (prefix.isDefault())
-                defaultFamilies.insert(prefix.v6);
-            else if (std::find(specific.begin(), specific.end(), prefix) == specific.end())
-                specific.push_back(prefix);
-        }
-    for (const auto& prefix : specific) {
-        if (prefix.v6 && !ipv6Enabled())
-            continue;
-        if (auto done = ip({family(prefix.v6), "route", "replace", prefix.text(), "dev", dev},
-                           "add a route");
-            !done)
-            return done;
-    }
-    if (!m_config.autoRoute) {
-        if (!defaultFamilies.empty())
-            m_log("auto_route is off: the default route stays as it is");
+std::expected<void, std::string> WireGuardTunnel::applyRoutes() {
+    for (const bool v6 : {false, true})
+        for (const auto& prefix : routedPrefixes(v6))
+            if (auto done =
+                    make(change::route(prefix, m_ledger.routing->table, m_config.interfaceName),
+                         "add the tunnel's route");
+                !done)
+                return done;
+    return {};
+}
+
+std::expected<void, std::string> WireGuardTunnel::applyResolved() {
+    // systemd-resolved knows interfaces by index in its own network namespace; from
+    // another one the same index is some other interface of the host.
+    if (m_config.dnsServers.empty() || !m_host.exists("/run/systemd/resolve") ||
+        readLink(m_host.path("/proc/self/ns/net")) != readLink(m_host.path("/proc/1/ns/net")))
+        return {};
+    const std::string& name = m_config.interfaceName;
+    auto at = m_ledger.record(change::resolvedLink(name));
+    if (!at)
+        return std::unexpected(at.error());
+    std::vector<std::string> argv{"resolvectl", "dns", name};
+    argv.insert(argv.end(), m_config.dnsServers.begin(), m_config.dnsServers.end());
+    if (const auto set = m_host.run(argv); !set.ok()) {
+        // The redirect still sends every query through the tunnel.
+        m_ledger.forget(*at);
+        m_log("systemd-resolved was not told the tunnel's DNS servers: " + firstLine(set.output));
         return {};
     }
-    for (const bool v6 : defaultFamilies) {
-        if (v6 && !ipv6Enabled()) {
-            m_log("IPv6 is disabled on this machine; only IPv4 goes through the tunnel");
-            continue;
-        }
-        const std::string f = family(v6);
-        for (const auto& step :
-             {std::vector<std::string>{f, "route", "replace", "default", "dev", dev, "table",
-                                       table},
-              std::vector<std::string>{f, "route", "replace", "blackhole", "default", "table",
-                                       table, "metric", "4294967295"}})
-            if (auto done = ip(step, "add the tunnel's route"); !done)
-                return done;
-        if (auto done = ensureRule(v6, tunnelPriority, tunnelSelector(), "lookup " + table); !done)
-            return done;
-        if (auto done =
-                ensureRule(v6, suppressPriority, suppressSelector(), "suppress_prefixlength 0");
-            !done)
-            return done;
-    }
-    if (defaultFamilies.contains(false)) {
-        // Replies to the marked packets pass the reverse-path check only when the mark
-        // counts in it.
-        std::ofstream("/proc/sys/net/ipv4/conf/all/src_valid_mark") << "1\n";
-    }
-    return {};
-}
-
-void WireGuardTunnel::applyDns() {
-    if (m_config.dnsServers.empty())
-        return;
-    if (!Command::available("resolvectl") || ::access("/run/systemd/resolve", F_OK) != 0) {
-        m_log("DNS servers skipped: systemd-resolved is not running");
-        return;
-    }
-    // resolved knows interfaces by index in its own network namespace; from another one
-    // the same index is some other interface of the host.
-    struct stat mine {
-    }, system{};
-    if (::stat("/proc/self/ns/net", &mine) != 0 || ::stat("/proc/1/ns/net", &system) != 0 ||
-        mine.st_ino != system.st_ino || mine.st_dev != system.st_dev) {
-        m_log("DNS servers skipped: not in the system's network namespace");
-        return;
-    }
-    std::vector<std::string> argv{"resolvectl", "dns", m_config.interfaceName};
-    argv.insert(argv.end(), m_config.dnsServers.begin(), m_config.dnsServers.end());
-    const auto set = Command::run(argv);
-    if (!set.ok()) {
-        m_log("DNS servers skipped: " + firstLine(set.output));
-        return;
-    }
-    m_dns = true;
     if (m_config.autoRoute) // every name is looked up through the tunnel
-        Command::run({"resolvectl", "domain", m_config.interfaceName, "~."});
-}
-
-std::expected<void, std::string> WireGuardTunnel::up() {
-    const std::string& name = m_config.interfaceName;
-    if (interfaceExists(name))
-        return std::unexpected("the network interface \"" + name + "\" already exists");
-    std::vector<std::string> endpoints;
-    for (const auto& peer : m_config.peers) {
-        auto endpoint = resolve(peer);
-        if (!endpoint)
-            return std::unexpected(endpoint.error());
-        endpoints.push_back(*endpoint);
-    }
-    auto fail = [this](std::string why) -> std::expected<void, std::string> {
-        down(false);
-        return std::unexpected(std::move(why));
-    };
-    if (auto created = createInterface(); !created)
-        return fail(created.error());
-    const bool marks = m_config.autoRoute;
-    const auto configured = Command::run(
-        {"wg", "setconf", name, "/dev/stdin"},
-        m_config.wgConfig(endpoints, marks ? std::optional(routingTable) : std::nullopt));
-    if (!configured.ok())
-        return fail("cannot configure WireGuard: " + firstLine(configured.output));
-    for (const auto& address : m_config.addresses) {
-        if (address.v6 && !ipv6Enabled())
-            continue;
-        if (auto done = ip({family(address.v6), "address", "add", address.text(), "dev", name},
-                           "add the address " + address.text());
-            !done)
-            return fail(done.error());
-    }
-    if (auto done = ip({"link", "set", "dev", name, "mtu", std::to_string(m_config.mtu), "up"},
-                       "bring the interface up");
-        !done)
-        return fail(done.error());
-    if (auto done = route(); !done)
-        return fail(done.error());
-    applyDns();
+        m_host.run({"resolvectl", "domain", name, "~."});
     return {};
-}
-
-void WireGuardTunnel::removeRules() {
-    for (const bool v6 : {false, true}) {
-        if (v6 && !ipv6Enabled())
-            continue;
-        for (const auto& [priority, selector] : {std::pair{tunnelPriority, tunnelSelector()},
-                                                 std::pair{suppressPriority, suppressSelector()}}) {
-            std::vector<std::string> del{"ip", family(v6), "rule", "del"};
-            del.insert(del.end(), selector.begin(), selector.end());
-            del.insert(del.end(), {"priority", std::to_string(priority)});
-            for (int i = 0; i < 8 && Command::run(del).ok(); ++i) {
-            }
-        }
-        Command::run({"ip", family(v6), "route", "flush", "table", table});
-    }
 }
 
 void WireGuardTunnel::stopDaemon() {
@@ -311,51 +409,13 @@ void WireGuardTunnel::stopDaemon() {
         int status = 0;
         if (::waitpid(m_daemon, &status, WNOHANG) == m_daemon) {
             m_daemon = -1;
-            break;
+            return;
         }
         std::this_thread::sleep_for(50ms);
     }
-    if (m_daemon > 0) {
-        ::kill(m_daemon, SIGKILL);
-        ::waitpid(m_daemon, nullptr, 0);
-        m_daemon = -1;
-    }
-    removeStaleSocket(m_config.interfaceName);
-}
-
-void WireGuardTunnel::down(bool keepRoutes) {
-    if (m_dns) {
-        Command::run({"resolvectl", "revert", m_config.interfaceName});
-        m_dns = false;
-    }
-    if (!keepRoutes)
-        removeRules();
-    if (m_created && interfaceExists(m_config.interfaceName))
-        Command::run({"ip", "link", "del", "dev", m_config.interfaceName});
-    m_created = false;
-    stopDaemon();
-}
-
-void WireGuardTunnel::cleanUp(const std::string& interfaceName, bool keepRoutes, const Log& log) {
-    if (!keepRoutes)
-        removeRules();
-    if (interfaceName.empty() || !interfaceExists(interfaceName))
-        return;
-    const auto shown = Command::run({"ip", "-j", "-d", "link", "show", "dev", interfaceName});
-    const auto links = nlohmann::json::parse(shown.output, nullptr, false);
-    std::string kind;
-    if (links.is_array() && !links.empty() && links[0].is_object()) {
-        const auto info = links[0].value("linkinfo", nlohmann::json::object());
-        if (info.is_object() && info.contains("info_kind") && info["info_kind"].is_string())
-            kind = info["info_kind"].get<std::string>();
-    }
-    if (kind != "wireguard" && kind != "tun") {
-        log("left \"" + interfaceName + "\" alone: it is not a tunnel interface");
-        return;
-    }
-    Command::run({"ip", "link", "del", "dev", interfaceName});
-    removeStaleSocket(interfaceName);
-    log("removed the interface \"" + interfaceName + "\" left by an earlier run");
+    ::kill(m_daemon, SIGKILL);
+    ::waitpid(m_daemon, nullptr, 0);
+    m_daemon = -1;
 }
 
 } // namespace veloxa::engine

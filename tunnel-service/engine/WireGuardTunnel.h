@@ -1,59 +1,93 @@
 #pragma once
 
+#include "Host.h"
+#include "Ledger.h"
 #include "WireGuardConfig.h"
 
 #include <expected>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace veloxa::engine {
 
-// One WireGuard tunnel on this machine: the interface (the kernel's WireGuard, else
-// wireguard-go), its keys and peers, addresses, routes and DNS. With auto_route every
-// packet goes through the tunnel except WireGuard's own, which carry a firewall mark and
-// skip the tunnel's table. A blackhole at the end of that table keeps traffic from leaving
-// unencrypted while the interface is gone (an engine restarting after a crash); only an
-// orderly stop or the service's clean-up removes it.
+// One WireGuard tunnel on this machine, brought up as ordered steps. Connection-lived
+// steps keep traffic in for the whole connection, also while the engine restarts after a
+// crash: the leak guard (a firewall table), the engine's own routing table with a
+// blackhole under its routes and the rules that send traffic there, the DNS redirect.
+// Run-lived steps live as long as one engine run: the interface (the kernel's WireGuard,
+// else wireguard-go) with its keys and addresses, the routes through it, systemd-resolved's
+// per-link DNS. Every change is written to the ledger before it is made; undoing replays
+// the ledger, so only what the engine made is ever removed.
 class WireGuardTunnel {
 public:
-    static constexpr std::uint32_t routingTable = 30309; // also the firewall mark
-    static constexpr int suppressPriority = 30307;       // main table, but not its default
-    static constexpr int tunnelPriority = 30308;         // unmarked packets: the tunnel
+    static constexpr const char* guardTable = "veloxa";
+    static constexpr const char* dnsTable = "veloxa-dns";
 
-    using Log = std::function<void(const std::string&)>;
-
-    WireGuardTunnel(WireGuardConfig config, Log log);
+    // `previous` is the ledger found at `statePath` when the engine started, if any.
+    WireGuardTunnel(WireGuardConfig config, const Host& host, std::string statePath,
+                    std::optional<Ledger> previous, Log log);
     ~WireGuardTunnel();
     WireGuardTunnel(const WireGuardTunnel&) = delete;
     WireGuardTunnel& operator=(const WireGuardTunnel&) = delete;
 
-    // Creates and configures everything; on failure removes what it made and says why.
-    std::expected<void, std::string> up();
-    // Removes what up() made; `keepRoutes` leaves the routing rules and the blackhole.
-    void down(bool keepRoutes);
+    // Brings everything up. Fresh: a leftover ledger is undone completely first and the
+    // servers are resolved. Resuming: what the ledger keeps of the connection stays, the
+    // dead run's leftovers go, the recorded server addresses are reused. On failure the
+    // caller decides what to undo (down()); `interrupted` is asked between steps.
+    std::expected<void, std::string> up(bool resume, const std::function<bool()>& interrupted);
+    bool wasInterrupted() const { return m_interrupted; }
+    // Undoes what the ledger records: everything, or only the run-lived steps.
+    void down(bool keepConnection);
+
     // The userspace daemon, when it runs one (-1 otherwise).
     pid_t daemonPid() const { return m_daemon; }
     // "kernel" or "wireguard-go".
     const char* implementation() const { return m_daemon > 0 ? "wireguard-go" : "kernel"; }
+    // Whether the interface this run made is still there.
+    bool linkAlive() const;
 
-    static bool interfaceExists(const std::string& name);
-    // Leftovers of an engine that was killed: the routing rules and table (unless
-    // `keepRoutes`) and the interface, when it is a WireGuard or TUN device.
-    static void cleanUp(const std::string& interfaceName, bool keepRoutes, const Log& log);
+    // What the kept steps of a connection depend on; a resumed run with other settings
+    // starts afresh.
+    static std::string fingerprint(const WireGuardConfig& config);
 
 private:
-    std::expected<void, std::string> createInterface();
-    std::expected<void, std::string> route();
-    void applyDns();
+    struct Step {
+        const char* name;
+        Lifetime lifetime;
+        std::expected<void, std::string> (WireGuardTunnel::*apply)();
+    };
+    static const std::vector<Step>& plan();
+
+    std::expected<void, std::string> applyGuard();
+    std::expected<void, std::string> applyRouting();
+    std::expected<void, std::string> applyDnsRedirect();
+    std::expected<void, std::string> applyLink();
+    std::expected<void, std::string> applyRoutes();
+    std::expected<void, std::string> applyResolved();
+
+    std::expected<void, std::string> resolveEndpoints();
+    std::expected<void, std::string> chooseRouting();
+    // Records `change`, then makes it with its tool; forgets it again when that fails.
+    std::expected<void, std::string> make(const nlohmann::json& change, const std::string& what,
+                                          const std::string& input = {});
+    std::expected<void, std::string> createWithDaemon();
     void stopDaemon();
-    static void removeRules();
+
+    bool carries(bool v6) const;
+    bool fullTunnel(bool v6) const;
+    std::vector<IpPrefix> routedPrefixes(bool v6) const;
 
     WireGuardConfig m_config;
+    const Host& m_host;
+    Ledger m_ledger;
+    std::optional<Ledger> m_previous;
     Log m_log;
     pid_t m_daemon = -1;
-    bool m_created = false;
-    bool m_dns = false;
+    int m_ifindex = -1;
+    bool m_interrupted = false;
 };
 
 } // namespace veloxa::engine

@@ -1,18 +1,18 @@
 // veloxa-engine: the built-in tunnel engine. It runs the WireGuard part of a tunnel-engine
 // document through the kernel's WireGuard, or wireguard-go where the kernel has none, and
-// refuses everything else by name. The tunnel service runs it as "veloxa-engine run -c
-// FILE"; it prints one line with "started" once the tunnel is up, and removes everything
-// it set up on SIGTERM.
+// refuses everything else by name. The tunnel service runs it as
+// "veloxa-engine run -c FILE --state LEDGER [--resume]"; it prints one line with "started"
+// once everything is in place, and removes everything it made on SIGTERM.
+#include "Command.h"
+#include "Host.h"
+#include "Ledger.h"
 #include "WireGuardConfig.h"
 #include "WireGuardTunnel.h"
 #include "json/JsonDepth.h"
-#include "platform/netext/InterfaceName.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,22 +21,38 @@ using namespace veloxa::engine;
 
 namespace {
 
+// Exit codes the tunnel service acts on.
+enum Exit {
+    Stopped = 0,      // on a signal, everything removed
+    Failed = 1,       // a fresh start failed (everything removed), or a ledger is unusable
+    Refused = 2,      // the document or the command line
+    DataPathDied = 3, // the connection's guard and routing stay; restart with --resume
+};
+
 void say(const std::string& line) {
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
 }
 
 int usage(FILE* to) {
-    std::fputs("usage: veloxa-engine run -c FILE\n"
-               "       veloxa-engine cleanup [--interface NAME] [--keep-routes]\n"
-               "Runs the WireGuard part of a tunnel-engine document: one tun inbound, one\n"
-               "WireGuard endpoint (or the older wireguard outbound), plain DNS servers.\n"
-               "Uses the kernel's WireGuard, else wireguard-go. Other outbound, endpoint or\n"
-               "inbound types need sing-box.\n"
-               "cleanup removes what an engine that was killed left behind: the routing rules\n"
-               "and table (unless --keep-routes) and the tunnel interface NAME.\n",
-               to);
-    return to == stdout ? 0 : 2;
+    std::fputs(
+        "usage: veloxa-engine run -c FILE --state LEDGER [--resume]\n"
+        "       veloxa-engine cleanup --state LEDGER [--keep-connection]\n"
+        "Runs the WireGuard part of a tunnel-engine document: one tun inbound, one\n"
+        "WireGuard endpoint (or the older wireguard outbound), plain DNS servers.\n"
+        "Uses the kernel's WireGuard, else wireguard-go. Other types and unknown keys\n"
+        "need sing-box. With auto_route, a firewall table (inet veloxa) lets nothing leave\n"
+        "but through the tunnel, to the WireGuard server and to the local network, and DNS\n"
+        "goes to the document's servers through the tunnel.\n"
+        "LEDGER records every change before it is made (mode 0600). run undoes a leftover\n"
+        "ledger first; --resume keeps the connection's guard, routing and DNS redirect and\n"
+        "reuses its server addresses. On SIGTERM it removes everything: exit 0. A failed\n"
+        "start removes everything: exit 1. A refused document: exit 2. The interface or\n"
+        "wireguard-go gone, or a failed --resume: the connection's steps stay: exit 3.\n"
+        "cleanup undoes what LEDGER records, newest first; --keep-connection leaves the\n"
+        "connection's steps (traffic stays held). An unusable ledger is left alone: exit 1.\n",
+        to);
+    return to == stdout ? Stopped : Refused;
 }
 
 std::optional<std::string> readFile(const std::string& path) {
@@ -52,29 +68,51 @@ std::optional<std::string> readFile(const std::string& path) {
     return text;
 }
 
-int run(const std::string& path) {
-    const auto text = readFile(path);
+bool stopSignalPending() {
+    sigset_t pending;
+    sigpending(&pending);
+    return sigismember(&pending, SIGTERM) || sigismember(&pending, SIGINT) ||
+           sigismember(&pending, SIGHUP);
+}
+
+int run(const std::string& configPath, const std::string& statePath, bool resume) {
+    const auto text = readFile(configPath);
     if (!text) {
         say("cannot read the tunnel settings");
-        return 1;
+        return Failed;
     }
     const auto document = veloxa::JsonDepth::parse(*text);
     if (document.is_discarded()) {
         say("the tunnel settings are not valid JSON");
-        return 2;
+        return Refused;
     }
     auto config = WireGuardConfig::parse(document);
     if (!config) {
         say(config.error());
-        return 2;
+        return Refused;
     }
     for (const auto& note : config->notes)
         say(note);
+    auto previous = Ledger::load(statePath);
+    if (!previous) {
+        say(previous.error());
+        return Failed;
+    }
+
+    Command command;
+    const Host host{command, "/", systemResolve};
     const std::string name = config->interfaceName;
-    WireGuardTunnel tunnel(std::move(*config), say);
-    if (auto up = tunnel.up(); !up) {
+    WireGuardTunnel tunnel(std::move(*config), host, statePath, std::move(*previous), say);
+    if (auto up = tunnel.up(resume, stopSignalPending); !up) {
+        if (tunnel.wasInterrupted()) {
+            tunnel.down(false);
+            say("veloxa-engine: tunnel " + name + " stopped");
+            return Stopped;
+        }
+        // A resumed connection keeps holding traffic until the service gives up on it.
+        tunnel.down(resume);
         say(up.error());
-        return 1;
+        return resume ? DataPathDied : Failed;
     }
     say("veloxa-engine: tunnel " + name + " started (" + tunnel.implementation() + ")");
 
@@ -88,23 +126,37 @@ int run(const std::string& path) {
         if (signal == SIGTERM || signal == SIGINT || signal == SIGHUP) {
             tunnel.down(false);
             say("veloxa-engine: tunnel " + name + " stopped");
-            return 0;
+            return Stopped;
         }
-        // The daemon or the interface went away: end as a crash, so the service restarts
-        // the engine while the blackhole keeps traffic in.
+        // The daemon or the interface went away: the connection's steps keep traffic in
+        // while the service restarts the engine.
         const pid_t daemon = tunnel.daemonPid();
         int status = 0;
-        if (daemon > 0 && ::waitpid(daemon, &status, WNOHANG) == daemon) {
-            say("wireguard-go ended unexpectedly");
+        std::string reason;
+        if (daemon > 0 && ::waitpid(daemon, &status, WNOHANG) == daemon)
+            reason = "wireguard-go ended unexpectedly";
+        else if (!tunnel.linkAlive())
+            reason = "the interface " + name + " disappeared";
+        if (!reason.empty()) {
             tunnel.down(true);
-            return 1;
-        }
-        if (!WireGuardTunnel::interfaceExists(name)) {
-            say("the interface " + name + " disappeared");
-            tunnel.down(true);
-            return 1;
+            say(reason);
+            return DataPathDied;
         }
     }
+}
+
+int cleanUp(const std::string& statePath, bool keepConnection) {
+    auto ledger = Ledger::load(statePath);
+    if (!ledger) {
+        say(ledger.error());
+        return Failed;
+    }
+    if (!*ledger)
+        return Stopped;
+    Command command;
+    const Host host{command, "/", systemResolve};
+    (*ledger)->revert(host, keepConnection, say);
+    return Stopped;
 }
 
 } // namespace
@@ -122,22 +174,23 @@ int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h"))
         return usage(stdout);
-    if (args.size() == 3 && args[0] == "run" && (args[1] == "-c" || args[1] == "--config"))
-        return run(args[2]);
-    if (!args.empty() && args[0] == "cleanup") {
-        std::string name;
-        bool keepRoutes = false;
-        for (std::size_t i = 1; i < args.size(); ++i) {
-            if (args[i] == "--interface" && i + 1 < args.size() &&
-                veloxa::isValidInterfaceName(args[i + 1]))
-                name = args[++i];
-            else if (args[i] == "--keep-routes")
-                keepRoutes = true;
-            else
-                return usage(stderr);
-        }
-        WireGuardTunnel::cleanUp(name, keepRoutes, say);
-        return 0;
+    if (args.empty() || (args[0] != "run" && args[0] != "cleanup"))
+        return usage(stderr);
+    const bool running = args[0] == "run";
+    std::string config, state;
+    bool flag = false; // --resume for run, --keep-connection for cleanup
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size() && !args[i + 1].empty();
+        if (running && (args[i] == "-c" || args[i] == "--config") && hasValue && config.empty())
+            config = args[++i];
+        else if (args[i] == "--state" && hasValue && state.empty())
+            state = args[++i];
+        else if (args[i] == (running ? "--resume" : "--keep-connection") && !flag)
+            flag = true;
+        else
+            return usage(stderr);
     }
-    return usage(stderr);
+    if (state.empty() || (running && config.empty()))
+        return usage(stderr);
+    return running ? run(config, state, flag) : cleanUp(state, flag);
 }
