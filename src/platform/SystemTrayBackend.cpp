@@ -60,6 +60,10 @@ void SystemTrayBackend::popUpMenu(const QList<TrayMenuEntry>& entries) {
     m_menu->popup(at);
 }
 
+void SystemTrayBackend::notify(const QString& title, const QString& body) {
+    m_icon->showMessage(title, body, QSystemTrayIcon::Information);
+}
+
 void SystemTrayBackend::setClickHandler(std::function<void(bool)> handler) {
     m_onClick = std::move(handler);
 }

@@ -32,6 +32,7 @@ public:
     void setIcon(const QString& symbol) override;
     void popUpMenu(const QList<TrayMenuEntry>& entries) override;
     void setClickHandler(std::function<void(bool rightButton)> handler) override;
+    void notify(const QString& title, const QString& body) override;
 
 private:
     IconMaker m_iconFor;

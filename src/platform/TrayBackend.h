@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Notifier.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -14,10 +16,10 @@ struct TrayMenuEntry {
 };
 
 // What the tray controller needs of the desktop's status item, so its logic is tested
-// without a tray.
-class TrayBackend {
+// without a tray. Its notifications are the item's messages (none where it has none).
+class TrayBackend : public Notifier {
 public:
-    virtual ~TrayBackend() = default;
+    void notify(const QString&, const QString&) override {}
     // One of our symbol names, drawn as a monochrome mask image.
     virtual void setIcon(const QString& symbol) = 0;
     virtual void popUpMenu(const QList<TrayMenuEntry>& entries) = 0;

@@ -10,7 +10,7 @@ namespace {
 // The statistics call over a connection; delivery failures are only logged.
 class StatsProxy : public TunnelXPCProtocol {
 public:
-    explicit StatsProxy(LocalXPCConnection* connection) : m_connection(connection) {}
+    explicit StatsProxy(XPCConnection* connection) : m_connection(connection) {}
     void getRuntimeStats(std::function<void(std::optional<QByteArray>)> reply) override {
         auto logError = [](const QString& error) {
             qCCritical(lcSingboxTunnel).noquote() << "xpcProxy: remoteObjectProxy error:" << error;
@@ -22,7 +22,7 @@ public:
     }
 
 private:
-    QPointer<LocalXPCConnection> m_connection;
+    QPointer<XPCConnection> m_connection;
 };
 } // namespace
 
@@ -42,6 +42,11 @@ SingboxTunnelContainer::create(std::shared_ptr<TunnelProviderManager> provider, 
 TunnelStatus SingboxTunnelContainer::currentSystemStatus() {
     const TunnelProviderSession* session = m_provider->connection();
     return tunnelstatus::fromVPNStatus(session ? session->status() : int(VPNStatus::invalid));
+}
+
+std::optional<QString> SingboxTunnelContainer::lastDisconnectError() const {
+    const TunnelProviderSession* session = m_provider->connection();
+    return session ? session->lastDisconnectError() : std::nullopt;
 }
 
 void SingboxTunnelContainer::startActivation(Completion done) {
@@ -102,7 +107,7 @@ void SingboxTunnelContainer::refreshStatus() {
     m_status = next;
 }
 
-void SingboxTunnelContainer::clearConnection(LocalXPCConnection* which) {
+void SingboxTunnelContainer::clearConnection(XPCConnection* which) {
     if (m_xpc.get() == which)
         m_xpc.reset();
 }

@@ -4,7 +4,7 @@
 #include "TunnelStatus.h"
 #include "TunnelXPCProtocol.h"
 #include "platform/Bundle.h"
-#include "platform/ipc/LocalXPCConnection.h"
+#include "platform/ipc/XPCConnection.h"
 #include "platform/netext/TunnelProviderManager.h"
 
 #include <memory>
@@ -18,7 +18,7 @@ public:
     using Completion = std::function<void(std::optional<QString> error)>;
 
     // Makes a connection (not yet resumed) to the running tunnel's named service.
-    using Connect = std::function<LocalXPCConnection*(const QString& serviceName)>;
+    using Connect = std::function<XPCConnection*(const QString& serviceName)>;
 
     // The initial status comes from the configuration's connection; `connect` makes the
     // statistics connection when one is needed.
@@ -26,8 +26,10 @@ public:
     create(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle, Connect connect);
 
     TunnelStatus status() const { return m_status; }
+    // The system's reason for the tunnel's last stop that nobody asked for, if any.
+    std::optional<QString> lastDisconnectError() const;
     const std::shared_ptr<TunnelProviderManager>& tunnelProvider() const { return m_provider; }
-    LocalXPCConnection* xpcConnection() const { return m_xpc.get(); }
+    XPCConnection* xpcConnection() const { return m_xpc.get(); }
 
     void startActivation(Completion done);
     void stopActivation();
@@ -44,15 +46,15 @@ private:
     SingboxTunnelContainer(std::shared_ptr<TunnelProviderManager> provider, Bundle bundle,
                            Connect connect);
     TunnelStatus currentSystemStatus();
-    void clearConnection(LocalXPCConnection* which);
+    void clearConnection(XPCConnection* which);
 
     struct DeleteLater {
-        void operator()(LocalXPCConnection* c) const { c->deleteLater(); }
+        void operator()(XPCConnection* c) const { c->deleteLater(); }
     };
 
     TunnelStatus m_status = TunnelStatus::Inactive;
     std::shared_ptr<TunnelProviderManager> m_provider;
-    std::unique_ptr<LocalXPCConnection, DeleteLater> m_xpc;
+    std::unique_ptr<XPCConnection, DeleteLater> m_xpc;
     Bundle m_bundle;
     Connect m_connect;
 };

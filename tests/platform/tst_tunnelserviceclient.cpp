@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <cstdio>
 #include <grp.h>
 #include <unistd.h>
@@ -21,14 +22,16 @@ int probe(const QString& socketPath) {
     return 0;
 }
 
-QString asUserProbe(uid_t uid, const QString& socketPath) {
+// This test program as another user, in no group of ours (as a session that began before
+// the user joined one): `--probe SOCKET` or `--look-up PATH`.
+QString asUser(uid_t uid, const QStringList& arguments) {
     QProcess process;
     process.setChildProcessModifier([uid] {
         ::setgroups(0, nullptr);
         if (::setgid(65534) != 0 || ::setuid(uid) != 0)
             ::_exit(99);
     });
-    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--probe"), socketPath});
+    process.start(QCoreApplication::applicationFilePath(), arguments);
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
 }
@@ -134,10 +137,47 @@ private slots:
         TunnelServiceProcess service;
         service.setSystemMode(QStringLiteral("root"));
         QVERIFY(service.start());
-        const QString answer = asUserProbe(60004, service.controlSocket());
+        const QString answer = asUser(60004, {QStringLiteral("--probe"), service.controlSocket()});
         QCOMPARE(answer.section(u' ', 0, 0).toInt(), int(Reachability::accessDenied));
         QVERIFY2(answer.contains(QStringLiteral("add yourself to the veloxa group")),
                  qPrintable(answer));
+    }
+
+    // The system service's folder (0750, group veloxa) hides its socket from non-members:
+    // that is no access, never "not running" with a private service looked for instead.
+    void whereTheServiceIsLookedFor_data() {
+        QTest::addColumn<int>("systemSocket"); // what looking its socket up gave
+        QTest::addColumn<QString>("userRuntime");
+        QTest::addColumn<QString>("runtimeDir");
+        QTest::addColumn<bool>("denied");
+        QTest::newRow("system service") << 0 << "/run/user/7"
+                                        << "/run/veloxa" << false;
+        QTest::newRow("none") << ENOENT << "/run/user/7"
+                              << "/run/user/7/veloxa" << false;
+        QTest::newRow("not for this user") << EACCES << "/run/user/7"
+                                           << "/run/veloxa" << true;
+        QTest::newRow("nowhere to look") << ENOENT << ""
+                                         << "" << false;
+    }
+    void whereTheServiceIsLookedFor() {
+        QFETCH(int, systemSocket);
+        QFETCH(QString, userRuntime);
+        QFETCH(QString, runtimeDir);
+        QFETCH(bool, denied);
+        const auto location = TunnelServiceLocation::choose({}, systemSocket, userRuntime);
+        QCOMPARE(location.runtimeDir, runtimeDir);
+        QCOMPARE(location.accessDenied, denied);
+        if (!runtimeDir.isEmpty())
+            QCOMPARE(location.trustedOwners,
+                     QList<uid_t>{runtimeDir == u"/run/veloxa" ? 0 : ::getuid()});
+    }
+    void aFolderTheUserMayNotSearchIsNoAccess() {
+        if (::geteuid() != 0)
+            QSKIP("needs root to try as another user");
+        QTemporaryDir closed; // 0700, root's
+        QFile socket(closed.filePath(QStringLiteral("tunnel.sock")));
+        QVERIFY(socket.open(QIODevice::WriteOnly));
+        QCOMPARE(asUser(60004, {QStringLiteral("--look-up"), socket.fileName()}), QString("1"));
     }
 };
 
@@ -145,6 +185,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--probe")
         return probe(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "--look-up") // 1: no access
+        return std::printf("%d\n", TunnelServiceLocation::choose(
+                                       {}, TunnelServiceLocation::lookUp(argv[2]), "/run/user/1")
+                                       .accessDenied) < 0;
     TestTunnelServiceClient test;
     return QTest::qExec(&test, argc, argv);
 }

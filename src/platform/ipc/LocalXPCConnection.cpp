@@ -17,7 +17,8 @@ void post(std::function<void()> handler) {
 
 LocalXPCConnection::LocalXPCConnection(TunnelServiceLocation location, const QString& serviceName,
                                        QObject* parent)
-    : QObject(parent), m_location(std::move(location)), m_path(m_location.socketFor(serviceName)) {
+    : XPCConnection(parent), m_location(std::move(location)),
+      m_path(m_location.socketFor(serviceName)) {
     connect(&m_socket, &QLocalSocket::connected, this, [this] {
         if (m_location.checkPeer(m_socket.socketDescriptor())) {
             m_socket.abort(); // not the service we trust: it never gets a request

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "LineFramer.h"
+#include "XPCConnection.h"
 #include "platform/netext/TunnelServiceLocation.h"
 
 #include <QLocalSocket>
-#include <QObject>
 
 #include <deque>
 #include <functional>
@@ -12,35 +12,27 @@
 
 namespace veloxa {
 
-// A connection to a named service of the running tunnel service, shaped like an XPC
-// connection: resume to use it, invalidate to end it; the invalidation handler runs once
-// when it ends (or can never be made), the interruption handler when the service goes
-// away. Each message gets one reply line: a JSON object (the data) or null (no data).
-class LocalXPCConnection : public QObject {
+// The Linux transport of an XPCConnection: a local stream socket of the tunnel service.
+// Each message gets one reply line: a JSON object (the data) or null (no data).
+class LocalXPCConnection : public XPCConnection {
     Q_OBJECT
 public:
-    using ReplyHandler = std::function<void(std::optional<QByteArray>)>;
-    using ErrorHandler = std::function<void(const QString&)>;
-
     // The service named `serviceName` of the tunnel service at `location`; its peer must be
     // one the location trusts, or the connection ends before anything is sent.
     LocalXPCConnection(TunnelServiceLocation location, const QString& serviceName,
                        QObject* parent = nullptr);
     ~LocalXPCConnection() override;
 
-    void setInvalidationHandler(std::function<void()> handler) {
+    void setInvalidationHandler(std::function<void()> handler) override {
         m_onInvalidated = std::move(handler);
     }
-    void setInterruptionHandler(std::function<void()> handler) {
+    void setInterruptionHandler(std::function<void()> handler) override {
         m_onInterrupted = std::move(handler);
     }
-    void resume();
-    void invalidate();
+    void resume() override;
+    void invalidate() override;
     bool isValid() const { return !m_invalidated; }
-
-    // Sends one request line. Exactly one of the two handlers runs: the reply, or the
-    // error when the message cannot be delivered or the connection ends first.
-    void send(const QByteArray& request, ReplyHandler reply, ErrorHandler error);
+    void send(const QByteArray& request, ReplyHandler reply, ErrorHandler error) override;
 
 private:
     struct Pending {

@@ -11,6 +11,10 @@ int TunnelProviderSession::status() const {
     return m_client.status(m_identifier);
 }
 
+std::optional<QString> TunnelProviderSession::lastDisconnectError() const {
+    return m_client.lastDisconnectError(m_identifier);
+}
+
 std::optional<QString>
 TunnelProviderSession::startTunnel(std::function<void(std::optional<QString>)> done) {
     if (!m_client.isConnected())

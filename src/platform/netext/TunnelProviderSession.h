@@ -14,6 +14,8 @@ public:
     TunnelProviderSession(TunnelServiceClient& client, QString identifier);
 
     int status() const;
+    // Why the tunnel last stopped without being asked to, as the system said.
+    std::optional<QString> lastDisconnectError() const;
     // Fails at once, with the error returned, while the service is unreachable; otherwise
     // the start is queued and `done` later gets the service's refusal or nothing.
     std::optional<QString> startTunnel(std::function<void(std::optional<QString>)> done);

@@ -1,7 +1,7 @@
 #include "TunnelServiceClient.h"
 
-#include "json/JsonDepth.h"
 #include "platform/ipc/LocalXPCConnection.h"
+#include "json/JsonDepth.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -17,6 +17,10 @@ namespace {
 QString userName() {
     const passwd* pw = ::getpwuid(::getuid());
     return pw ? QString::fromLocal8Bit(pw->pw_name) : QStringLiteral("$USER");
+}
+QString accessDenied() {
+    return TunnelServiceClient::accessDeniedMessage(
+        userName(), TunnelServiceLocation::joinedSinceSessionBegan());
 }
 } // namespace
 
@@ -65,12 +69,23 @@ std::shared_ptr<TunnelProviderManager> TunnelServiceClient::makeManager() {
 }
 
 // Statistics go wherever the control connection found the service last.
-LocalXPCConnection* TunnelServiceClient::connectionToService(const QString& serviceName) {
+XPCConnection* TunnelServiceClient::connectionToService(const QString& serviceName) {
     return new LocalXPCConnection(m_location, serviceName);
 }
 
 QString TunnelServiceClient::notRunningMessage() {
     return QStringLiteral("The Veloxa tunnel service is not running");
+}
+
+QString TunnelServiceClient::accessDeniedMessage(const QString& user,
+                                                 bool joinedSinceSessionBegan) {
+    if (joinedSinceSessionBegan)
+        return QStringLiteral("You joined the veloxa group after this session began: sign out "
+                              "and sign in again to use the Veloxa tunnel service");
+    return QStringLiteral("You may not use the Veloxa tunnel service: add yourself to the "
+                          "veloxa group (sudo adduser %1 veloxa), then sign out and sign in "
+                          "again")
+        .arg(user);
 }
 
 void TunnelServiceClient::setReachability(Reachability reachability, const QString& message) {
@@ -86,6 +101,8 @@ void TunnelServiceClient::connectNow() {
                              : TunnelServiceLocation::current();
     if (m_location.runtimeDir.isEmpty())
         return lost(Reachability::unavailable, m_location.problem);
+    if (m_location.accessDenied)
+        return lost(Reachability::accessDenied, accessDenied());
     setReachability(Reachability::connecting, m_lastError);
     m_socket.connectToServer(m_fixedPath.value_or(m_location.controlSocket()));
 }
@@ -142,11 +159,7 @@ void TunnelServiceClient::onFailed(QLocalSocket::LocalSocketError error) {
     case QLocalSocket::PeerClosedError:
         return lost(Reachability::notRunning, notRunningMessage());
     case QLocalSocket::SocketAccessError:
-        return lost(Reachability::accessDenied,
-                    QStringLiteral("You may not use the Veloxa tunnel service: add yourself to "
-                                   "the veloxa group (sudo adduser %1 veloxa), then sign out "
-                                   "and sign in again")
-                        .arg(userName()));
+        return lost(Reachability::accessDenied, accessDenied());
     default:
         return lost(Reachability::unavailable,
                     QStringLiteral("The Veloxa tunnel service cannot be reached: %1")
@@ -161,6 +174,7 @@ void TunnelServiceClient::lost(Reachability why, const QString& message) {
     failPending(message);
     for (auto& [request, callback] : std::exchange(m_queued, {}))
         deliver(callback, std::unexpected(message));
+    m_reasons.clear(); // the service went away: no reason of its stands
     for (const QString& id : m_status.keys())
         setStatus(id, disconnectedStatus);
     if (wasUp)
@@ -231,8 +245,11 @@ void TunnelServiceClient::handleFrame(const QByteArray& frame) {
             !message["status"].is_number_integer())
             return;
         const QString id = QString::fromStdString(message["identifier"].get<std::string>());
+        // The reason travels with the change it explains; a change without one ends it.
         if (message.contains("error") && message["error"].is_string())
-            emit startFailed(id, QString::fromStdString(message["error"].get<std::string>()));
+            m_reasons.insert(id, QString::fromStdString(message["error"].get<std::string>()));
+        else
+            m_reasons.remove(id);
         setStatus(id, message["status"].get<int>());
         return;
     }

@@ -64,19 +64,26 @@ public:
     void send(nlohmann::json request, Callback callback);
     // Last reported status of a configuration (VPN numbering), disconnected when unknown.
     int status(const QString& identifier) const;
+    // The reason the service gave with a configuration's last status change, if it gave
+    // one (an engine that could not start, a refused restart).
+    std::optional<QString> lastDisconnectError(const QString& identifier) const {
+        return m_reasons.contains(identifier) ? std::optional(m_reasons.value(identifier))
+                                              : std::nullopt;
+    }
     // Tries to connect now instead of at the next back-off step.
     void reconnectNow();
 
     static QString notRunningMessage();
+    // Why this user may not use the system service: `joinedSinceSessionBegan` when the
+    // account is in the group but this session predates it.
+    static QString accessDeniedMessage(const QString& user, bool joinedSinceSessionBegan);
 
     void loadAllFromPreferences(
         std::function<void(TunnelProviderManager::Managers, std::optional<QString>)> done) override;
     std::shared_ptr<TunnelProviderManager> makeManager() override;
-    LocalXPCConnection* connectionToService(const QString& serviceName) override;
+    XPCConnection* connectionToService(const QString& serviceName) override;
 
 signals:
-    // The last status event of a configuration carried an error from the service.
-    void startFailed(const QString& identifier, const QString& error);
     void connectedChanged(bool connected);
     void reachabilityChanged();
 
@@ -106,6 +113,7 @@ private:
     // Requests made while the first connection attempt is still under way.
     QList<std::pair<nlohmann::json, Callback>> m_queued;
     QHash<QString, int> m_status;
+    QHash<QString, QString> m_reasons;
 };
 
 } // namespace veloxa

@@ -16,10 +16,24 @@ struct TunnelServiceLocation {
     QString runtimeDir;         // empty when there is nowhere to look
     QList<uid_t> trustedOwners; // the peer must run as one of these
     QString problem;            // why there is nowhere to look
+    // The system service is there but this process may not reach it (not in its group,
+    // or in it only since this session began).
+    bool accessDenied = false;
 
     static constexpr const char* systemRuntimeDir = "/run/veloxa";
+    static constexpr const char* serviceGroup = "veloxa";
 
     static TunnelServiceLocation current();
+    // The decision behind current(): `systemSocket` is what looking up the system
+    // service's socket gave (0 when it is there, else the errno), `userRuntimeDir` the
+    // value of XDG_RUNTIME_DIR.
+    static TunnelServiceLocation choose(const QString& configuredDir, int systemSocket,
+                                        const QString& userRuntimeDir);
+    // 0 when something is at `path`, else why it cannot be seen (an errno value).
+    static int lookUp(const QString& path);
+    // Whether this user's account is listed in the system service's group while this
+    // process lacks it: the session began before the user joined.
+    static bool joinedSinceSessionBegan();
     // A folder named by the caller (tests, the demo): root's service or the user's own.
     static TunnelServiceLocation at(const QString& runtimeDir);
 

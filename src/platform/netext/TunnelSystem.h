@@ -6,7 +6,7 @@
 
 namespace veloxa {
 
-class LocalXPCConnection;
+class XPCConnection;
 
 // The platform's VPN system as the tunnel layer sees it: the store of tunnel
 // configurations, the centre that announces their status changes, and connections to a
@@ -25,7 +25,7 @@ public:
     // A new, unsaved configuration in this system's store.
     virtual std::shared_ptr<TunnelProviderManager> makeManager() = 0;
     // A connection (not yet resumed) to the named service of the running tunnel.
-    virtual LocalXPCConnection* connectionToService(const QString& serviceName) = 0;
+    virtual XPCConnection* connectionToService(const QString& serviceName) = 0;
 
 signals:
     // Any configuration's status changed.

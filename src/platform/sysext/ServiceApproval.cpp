@@ -76,6 +76,15 @@ void ServiceApproval::startService(std::function<void(std::optional<QString>)> d
 QString ServiceApproval::joinGroupAdvice() {
     const passwd* pw = ::getpwuid(::getuid());
     const QString user = pw ? QString::fromLocal8Bit(pw->pw_name) : QStringLiteral("$USER");
+    return joinGroupAdvice(user, TunnelServiceLocation::joinedSinceSessionBegan());
+}
+
+QString ServiceApproval::joinGroupAdvice(const QString& user, bool joinedSinceSessionBegan) {
+    // Group membership is read when a session begins: joining is not enough by itself.
+    if (joinedSinceSessionBegan)
+        return QStringLiteral("Your account is in the veloxa group, but this session began "
+                              "before it joined. Sign out and sign in again (or restart the "
+                              "computer) to use the Veloxa tunnel service.");
     return QStringLiteral("Your account may not use the Veloxa tunnel service yet. Add it to the "
                           "veloxa group:\n\n    sudo adduser %1 veloxa\n\nthen sign out and sign "
                           "in again.")

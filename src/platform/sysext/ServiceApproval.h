@@ -32,8 +32,10 @@ public:
     // looks for the service at once; `done` gets the error text when it did not succeed
     // (also when the user cancelled the prompt).
     static void startService(std::function<void(std::optional<QString>)> done);
-    // The text that tells the user how to join the group.
+    // The text that tells the user how to join the group, or, when the account joined
+    // after this session began, to start a new session.
     static QString joinGroupAdvice();
+    static QString joinGroupAdvice(const QString& user, bool joinedSinceSessionBegan);
 };
 
 } // namespace veloxa
