@@ -81,7 +81,6 @@ void AccountSession::applyLoginResult(const LoginResult& result) {
 void AccountSession::applyAccount(const QString& status, const std::optional<QString>& expiresAt,
                                   const QList<DeviceSummary>& devices,
                                   const QList<DeviceConfig>& configs) {
-    const bool wasActive = subscriptionIsActive();
     setSubscriptionStatus(status);
     setExpiresAt(InternetDateTime::parse(expiresAt));
     setDevices(devices);
@@ -90,8 +89,6 @@ void AccountSession::applyAccount(const QString& status, const std::optional<QSt
     for (const auto& config : configs)
         map.insert(config.region, config);
     m_configsByRegion = std::move(map);
-    if (wasActive && !subscriptionIsActive())
-        emit subscriptionLapsed();
 }
 
 QCoro::Task<> AccountSession::refreshAccount(QString token) {
@@ -104,7 +101,11 @@ QCoro::Task<> AccountSession::refreshAccount(QString token) {
             handleSessionRevoked();
         co_return; // other failures: the next tick tries again
     }
+    // Only a refresh stops a tunnel: signing in never touches it.
+    const bool wasActive = subscriptionIsActive();
     applyAccount(result->status, result->expiresAt, result->devices, result->configs);
+    if (wasActive && !subscriptionIsActive())
+        emit subscriptionLapsed();
 }
 
 void AccountSession::refreshFromStore() {
@@ -148,6 +149,10 @@ void AccountSession::handleSessionRevoked() {
 
 void AccountSession::leaveSession() {
     emit leaving();
+    clearSignedInState();
+}
+
+void AccountSession::clearSignedInState() {
     const auto stored = m_session.load();
     const QString uuid = stored ? stored->deviceUUID : SessionStore::newDeviceUUID();
     m_session.save({uuid, std::nullopt, std::nullopt});
@@ -157,6 +162,7 @@ void AccountSession::leaveSession() {
     setExpiresAt(std::nullopt);
     setDevices({});
     m_configsByRegion.clear();
+    emit signedInStateCleared();
 }
 
 } // namespace veloxa

@@ -56,7 +56,9 @@ public:
 signals:
     // The session is about to end: whatever depends on it stops first.
     void leaving();
-    // The subscription was active and no longer is.
+    // The signed-in state is gone (the last step of leaving): the form starts over.
+    void signedInStateCleared();
+    // A refresh found the subscription no longer active.
     void subscriptionLapsed();
     // An account operation's error, or none when one starts.
     void errorReported(const std::optional<QString>& message);
@@ -73,6 +75,9 @@ private:
                       const QList<DeviceSummary>& devices, const QList<DeviceConfig>& configs);
     void handleSessionRevoked();
     void leaveSession();
+    // Signed out here: the stored session keeps only the device identity, the account's
+    // fields are emptied, then the sign-in form.
+    void clearSignedInState();
     std::optional<QString> storedToken();
     // The stored session, or a new one with a new device UUID when nothing is stored.
     SessionState storedOrNewSession();

@@ -4,7 +4,9 @@
 #include "SignInForm.h"
 #include "SimpleMainMenu.h"
 #include "TrayController.h"
+#include "localization/Localization.h"
 #include "platform/Bundle.h"
+#include "platform/PlatformServices.h"
 #include "platform/SystemTrayBackend.h"
 #include "platform/netext/TunnelSystem.h"
 #include "platform/sysext/SystemExtensionManager.h"
@@ -43,16 +45,26 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
             return icon;
         });
     };
+    hooks.makeNotifier = &PlatformServices::notifier;
     hooks.alert = [](QMessageBox::Icon icon, const QString& text, const QString& informative) {
-        QMessageBox alert(icon, QStringLiteral("Veloxa"), text, QMessageBox::Ok);
-        alert.setInformativeText(informative);
-        alert.exec();
+        makeAlert(icon, text, informative)->exec();
     };
     hooks.exitProcess = [] { QCoreApplication::exit(0); };
     hooks.whenServiceAnswers = &ServiceApproval::whenServiceAnswers;
     hooks.approvalStep = &ServiceApproval::currentStep;
     hooks.startService = &ServiceApproval::startService;
     return hooks;
+}
+
+std::unique_ptr<QMessageBox> AppDelegate::makeAlert(QMessageBox::Icon icon, const QString& text,
+                                                    const QString& informative) {
+    auto alert =
+        std::make_unique<QMessageBox>(icon, QStringLiteral("Veloxa"), text, QMessageBox::NoButton);
+    alert->setInformativeText(informative);
+    // Not the standard button: Qt names that in the interface language ("Aceptar"), and
+    // renames it when the language changes.
+    alert->setDefaultButton(alert->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
+    return alert;
 }
 
 AppDelegate::AppDelegate(const AppState::Dependencies& dependencies, Hooks hooks,
@@ -68,6 +80,7 @@ AppDelegate::~AppDelegate() {
     m_window.reset();
     m_trayController.reset();
     m_trayBackend.reset();
+    m_notifier.reset();
 }
 
 void AppDelegate::applicationWillFinishLaunching() {
@@ -97,8 +110,29 @@ void AppDelegate::applicationDidFinishLaunching() {
                                                             weakly(&AppDelegate::showMainWindow),
                                                             weakly(&AppDelegate::quit));
 
+    announceReconnects();
     m_hooks.activateExtension(*m_appState);
     loadTunnelConfigurations();
+}
+
+void AppDelegate::announceReconnects() {
+    if (!m_trayBackend && m_hooks.makeNotifier)
+        m_notifier = m_hooks.makeNotifier();
+    Notifier* notifier = m_trayBackend ? m_trayBackend.get() : m_notifier.get();
+    if (!notifier)
+        return;
+    using T = Localization::Text;
+    const auto say = [notifier](T title, T detail) {
+        return [notifier, title, detail] {
+            const auto& loc = Localization::shared();
+            notifier->notify(loc.text(title), loc.text(detail));
+        };
+    };
+    VpnConnection* connection = &m_appState->connection();
+    connect(connection, &VpnConnection::connectionLost, this,
+            say(T::connectionLost, T::connectionLostDetail));
+    connect(connection, &VpnConnection::connectionRestored, this,
+            say(T::connectionRestored, T::connectionRestoredDetail));
 }
 
 void AppDelegate::loadTunnelConfigurations() {

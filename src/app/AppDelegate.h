@@ -34,6 +34,8 @@ public:
         std::function<void(AppState&)> activateExtension;
         // The desktop's status item, or nothing when the desktop offers no tray.
         std::function<std::unique_ptr<TrayBackend>()> makeTray;
+        // The desktop's notifications, used when there is no tray item to show them.
+        std::function<std::unique_ptr<Notifier>()> makeNotifier;
         // A modal alert with one button.
         std::function<void(QMessageBox::Icon, const QString& text, const QString& informative)>
             alert;
@@ -58,6 +60,10 @@ public:
     QQuickView* window() const { return m_window.get(); }
     TrayController* trayController() const { return m_trayController.get(); }
     SimpleMainMenu* mainMenu() const { return m_mainMenu.get(); }
+
+    // The alerts' one look: English texts and an "OK" button in every interface language.
+    static std::unique_ptr<QMessageBox> makeAlert(QMessageBox::Icon icon, const QString& text,
+                                                  const QString& informative);
 
     void applicationWillFinishLaunching();
     // The launch sequence.
@@ -87,6 +93,8 @@ protected:
 
 private:
     void createWindow();
+    // The desktop is told when the connection drops and when it is back.
+    void announceReconnects();
     void loadTunnelConfigurations();
     void hideApplication();
     void windowClosed();
@@ -98,6 +106,7 @@ private:
     std::unique_ptr<SimpleMainMenu> m_mainMenu;
     std::unique_ptr<QQuickView> m_window;
     std::unique_ptr<TrayBackend> m_trayBackend;
+    std::unique_ptr<Notifier> m_notifier;
     std::unique_ptr<TrayController> m_trayController;
     const Bundle& m_bundle;
     bool m_quitting = false;

@@ -4,6 +4,7 @@
 #include "DeviceIdentity.h"
 #include "FieldChange.h"
 #include "api/APIClient.h"
+#include "platform/MemorySecureItemStore.h"
 #include "platform/PlatformServices.h"
 #include "platform/sysext/SystemExtensionManager.h"
 #include "tunnel/SystemExtensionActivator.h"
@@ -24,6 +25,14 @@ AppState::Dependencies AppState::Dependencies::production() {
     d.serviceBaseURL = QUrl(QString::fromUtf8(build::serviceBaseUrl), QUrl::StrictMode);
     d.ipEchoURL = QUrl(QString::fromUtf8(build::ipEchoUrl), QUrl::StrictMode);
     d.deviceName = DeviceIdentity::currentDeviceName();
+    return d;
+}
+
+AppState::Dependencies AppState::Dependencies::offline() {
+    Dependencies d;
+    d.secureItems = std::make_shared<MemorySecureItemStore>();
+    d.serviceBaseURL = QUrl(QStringLiteral("http://127.0.0.1:9")); // the discard port
+    d.deviceName = QStringLiteral("Preview — Linux");
     return d;
 }
 
@@ -92,13 +101,11 @@ void AppState::wireParts() {
     relay(c, &C::vpnErrorMessageChanged, &AppState::vpnErrorMessageChanged);
 
     // How the parts meet: a sign-in starts the account and empties the form; a session's
-    // end stops the tunnel and empties the form; a lapsed subscription stops the tunnel;
-    // account errors show where sign-in errors do.
+    // end stops the tunnel, clears the account, then empties the form; a lapsed
+    // subscription stops the tunnel; account errors show where sign-in errors do.
     QObject::connect(s, &S::signedIn, this, &AppState::applyLoginResult);
-    QObject::connect(a, &A::leaving, this, [this] {
-        m_connection->endSession();
-        m_signIn->resetForm();
-    });
+    QObject::connect(a, &A::leaving, c, &C::endSession);
+    QObject::connect(a, &A::signedInStateCleared, s, &S::resetLoginForm);
     QObject::connect(a, &A::subscriptionLapsed, c, &C::stopForLapsedSubscription);
     QObject::connect(a, &A::errorReported, s, &S::setAuthErrorMessage);
     QObject::connect(a, &A::devicesChanged, this, [this] {
@@ -114,7 +121,7 @@ void AppState::wireParts() {
 
 void AppState::applyLoginResult(const LoginResult& result) {
     m_account->applyLoginResult(result);
-    m_signIn->resetForm();
+    m_signIn->resetLoginForm();
 }
 
 void AppState::setSelectedRootTab(RootTab tab) {
@@ -132,11 +139,11 @@ AppState::AccountScreen AppState::accountScreen() const {
 }
 
 QString AppState::receivedText() const {
-    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::Active, sessionRxBytes());
+    return ViewFormat::traffic(m_connection->sessionIsShown(), sessionRxBytes());
 }
 
 QString AppState::sentText() const {
-    return ViewFormat::traffic(tunnelStatus() == TunnelStatus::Active, sessionTxBytes());
+    return ViewFormat::traffic(m_connection->sessionIsShown(), sessionTxBytes());
 }
 
 void AppState::activateSystemExtension(SystemExtensionActivator& activator,

@@ -76,6 +76,8 @@ public:
         // The production values: the platform's secure store, the build's URLs, this
         // computer's name.
         static Dependencies production();
+        // No service, no echo, a store in memory: previews, the self-test and tests.
+        static Dependencies offline();
     };
 
     explicit AppState(const Dependencies& dependencies, QObject* parent = nullptr);

@@ -17,6 +17,8 @@ public:
 
     explicit DeviceListModel(bool thisDeviceFirst, QObject* parent = nullptr);
 
+    // Updates the rows in place (inserted, removed, moved, changed; a device keeps its row
+    // by its identifier); an unchanged list announces nothing.
     void setDevices(const QList<DeviceSummary>& devices, const QString& thisDeviceUuid);
     const QList<DeviceSummary>& devices() const { return m_devices; }
 

@@ -23,7 +23,7 @@ PublicIPLookup::~PublicIPLookup() {
     }
 }
 
-void PublicIPLookup::ask() {
+void PublicIPLookup::fetchPublicIP() {
     // A slow echo must not pile up a question per tick, nor hold back the next session's.
     if (m_inFlight && m_inFlightSession == m_session)
         return;

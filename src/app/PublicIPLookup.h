@@ -22,7 +22,7 @@ public:
     // A tunnel session starts or ends: answers to earlier questions are dropped.
     void newSession() { ++m_session; }
     // Asks, unless a question for this session is still open.
-    void ask();
+    void fetchPublicIP();
 
 signals:
     void found(const QString& address);

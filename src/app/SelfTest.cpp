@@ -4,7 +4,6 @@
 #include "ModelPreview.h"
 #include "QmlTypes.h"
 #include "SignInForm.h"
-#include "platform/MemorySecureItemStore.h"
 
 #include <QDirIterator>
 #include <QEventLoop>
@@ -60,9 +59,7 @@ int SelfTest::run() {
     QQuickWindow window;
     window.resize(380, 520);
     for (const QString& name : ModelPreview::names()) {
-        AppState state({std::make_shared<MemorySecureItemStore>(),
-                        QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(),
-                        QStringLiteral("Self — macOS 1.0")});
+        AppState state(AppState::Dependencies::offline());
         SignInForm form(state.signInFlow());
         ModelPreview::apply(state, name);
         QQmlComponent root(&engine, QUrl(QStringLiteral("qrc:/qt/qml/Veloxa/UI/RootView.qml")));

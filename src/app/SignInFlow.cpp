@@ -35,7 +35,7 @@ void SignInFlow::setOtpCooldownEndsAt(std::optional<QDateTime> value) {
     setField(this, m_otpCooldownEndsAt, std::move(value), &SignInFlow::otpCooldownEndsAtChanged);
 }
 
-void SignInFlow::resetForm() {
+void SignInFlow::resetLoginForm() {
     setLoginEmail(QString());
     setLoginCode(QString());
     setLoginStage(LoginStage::Email);

@@ -50,7 +50,7 @@ public:
     QCoro::Task<> verifyLoginCode(QString email, QString code);
     QCoro::Task<> replaceDevice(QString oldDeviceUUID);
     // The form back at its start: an empty e-mail step, nothing loading, no cooldown.
-    void resetForm();
+    void resetLoginForm();
 
 signals:
     void signedIn(const veloxa::LoginResult& result);

@@ -12,7 +12,12 @@ SignInForm::SignInForm(SignInFlow& flow, QObject* parent) : QObject(parent), m_f
 
 QString SignInForm::trimmed(const QString& email) {
     qsizetype start = 0, end = email.size();
-    auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    // Every space a keyboard or a paste can bring (no-break, thin, ideographic...), but
+    // not a line break: an address with one is refused, not repaired.
+    auto blank = [](QChar c) {
+        return c.isSpace() && c != u'\n' && c != u'\r' && c != u'\v' && c != u'\f' &&
+               c != QChar(0x85) && c != QChar::LineSeparator && c != QChar::ParagraphSeparator;
+    };
     while (start < end && blank(email[start]))
         ++start;
     while (end > start && blank(email[end - 1]))
@@ -21,7 +26,9 @@ QString SignInForm::trimmed(const QString& email) {
 }
 
 bool SignInForm::isValidEmail(const QString& email) {
-    static const QRegularExpression pattern(QStringLiteral(R"(^[^\s@]+@[^\s@]+\.[^\s@]+$)"));
+    // "\s" is every Unicode white space: a no-break space inside is not part of an address.
+    static const QRegularExpression pattern(QStringLiteral(R"(^[^\s@]+@[^\s@]+\.[^\s@]+$)"),
+                                            QRegularExpression::UseUnicodePropertiesOption);
     // One match over the whole text: "$" alone would also accept a final line break.
     const QString text = trimmed(email);
     const auto match = pattern.match(text);

@@ -18,7 +18,7 @@ public:
 
     explicit SignInForm(SignInFlow& flow, QObject* parent = nullptr);
 
-    // Spaces and tabs off both ends; line breaks stay.
+    // White space off both ends (any Unicode space, tabs); line breaks stay.
     static QString trimmed(const QString& email);
     Q_INVOKABLE static bool isValidEmail(const QString& email);
     // Whole seconds until `endsAt`, rounded up, never below 0.

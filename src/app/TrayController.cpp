@@ -47,8 +47,10 @@ QList<TrayMenuEntry> TrayController::menuEntries() {
                 (self->*method)();
         };
     };
-    const bool active = m_state.tunnelStatus() == TunnelStatus::Active;
-    return {{loc.text(active ? T::menuDisconnect : T::menuConnect),
+    // Named after what the item does: reconnecting, it disconnects.
+    const bool up = m_state.tunnelStatus() == TunnelStatus::Active ||
+                    m_state.tunnelStatus() == TunnelStatus::Reasserting;
+    return {{loc.text(up ? T::menuDisconnect : T::menuConnect),
              call(&TrayController::toggleConnection)},
             {loc.text(T::menuAbout), call(&TrayController::showAbout)},
             {QString(), {}, true},

@@ -20,6 +20,8 @@ VpnConnection::VpnConnection(const AccountSession& account, QUrl ipEchoURL,
 }
 
 void VpnConnection::setSelectedRegion(Region value) {
+    if (m_tunnelStatus == TunnelStatus::Reasserting)
+        return;
     setField(this, m_selectedRegion, value, &VpnConnection::selectedRegionChanged);
 }
 void VpnConnection::setTunnelStatus(TunnelStatus value) {
@@ -124,11 +126,23 @@ void VpnConnection::beginTunnelSession(const DeviceConfig& config) {
     setSessionTxBytes(0);
     setPublicIP(std::nullopt);
     m_ipLookup->newSession();
+    m_attempt = Attempt::requested;
     QPointer<VpnConnection> self(this);
     m_tunnelsManager->startActivation(first, [self](std::optional<QString> error) {
-        if (self && error)
-            self->setVpnErrorMessage(*error);
+        if (!self)
+            return;
+        if (error)
+            self->attemptFailed(error);
+        else if (self->m_attempt == Attempt::requested)
+            self->m_attempt = Attempt::started; // from here the status tells the outcome
     });
+}
+
+void VpnConnection::attemptFailed(const std::optional<QString>& reason) {
+    m_attempt = Attempt::none;
+    clearSession();
+    if (reason)
+        setVpnErrorMessage(Localization::shared().serviceMessage(*reason));
 }
 
 void VpnConnection::disconnect() {
@@ -137,7 +151,7 @@ void VpnConnection::disconnect() {
 }
 
 void VpnConnection::toggleConnection() {
-    if (m_tunnelStatus == TunnelStatus::Active)
+    if (m_tunnelStatus == TunnelStatus::Active || m_tunnelStatus == TunnelStatus::Reasserting)
         disconnect();
     else
         connect();
@@ -171,34 +185,55 @@ void VpnConnection::clearSession() {
     m_ipLookup->newSession();
 }
 
+void VpnConnection::adoptSession(const SingboxTunnelContainer& tunnel) {
+    m_ipLookup->newSession(); // what the echo said before the tunnel came up is not its address
+    QString name = tunnel.tunnelProvider()->localizedDescription;
+    if (name.isEmpty())
+        name = QStringLiteral("Unnamed");
+    const Region region = regionForTunnelName(name).value_or(m_selectedRegion);
+    setField(this, m_selectedRegion, region, &VpnConnection::selectedRegionChanged);
+    if (!m_sessionStartedAt)
+        setSessionStartedAt(QDateTime::currentDateTimeUtc());
+    if (!m_connectedRegionLabel) {
+        const auto& configs = m_account.configsByRegion();
+        const auto it = configs.constFind(rawValue(region));
+        setConnectedRegionLabel(it != configs.cend()
+                                    ? it->regionLabel
+                                    : Localization::shared().regionName(rawValue(region)));
+    }
+}
+
 void VpnConnection::pollTunnel() {
     refreshTunnelStatus();
     const TunnelStatus previous = std::exchange(m_previousStatus, m_tunnelStatus);
-    if (m_tunnelStatus != TunnelStatus::Active) {
-        if (previous == TunnelStatus::Active)
+    const auto first = firstTunnel();
+    if (m_tunnelStatus == TunnelStatus::Active && first) {
+        if (!m_sessionUp) {
+            m_sessionUp = true;
+            m_attempt = Attempt::none;
+            adoptSession(*first);
+        } else if (previous == TunnelStatus::Reasserting) {
+            emit connectionRestored();
+        }
+    } else if (m_tunnelStatus == TunnelStatus::Reasserting) {
+        // The session carries on while the tunnel comes back; one that was never seen
+        // active here starts when it is.
+        if (m_sessionUp && previous == TunnelStatus::Active)
+            emit connectionLost();
+    } else if (m_tunnelStatus != TunnelStatus::Active) {
+        if (std::exchange(m_sessionUp, false)) {
+            m_attempt = Attempt::none;
             clearSession();
+            if (m_tunnelStatus == TunnelStatus::Inactive && first)
+                if (const auto reason = first->lastDisconnectError())
+                    setVpnErrorMessage(Localization::shared().serviceMessage(*reason));
+        } else if (m_attempt == Attempt::started && m_tunnelStatus == TunnelStatus::Inactive) {
+            attemptFailed(first ? first->lastDisconnectError() : std::nullopt);
+        }
         return;
     }
-    const auto first = firstTunnel();
     if (!first)
         return;
-    if (previous != TunnelStatus::Active) {
-        m_ipLookup->newSession(); // what the echo said before the tunnel came up is not its address
-        QString name = first->tunnelProvider()->localizedDescription;
-        if (name.isEmpty())
-            name = QStringLiteral("Unnamed");
-        const Region region = regionForTunnelName(name).value_or(m_selectedRegion);
-        setSelectedRegion(region);
-        if (!m_sessionStartedAt)
-            setSessionStartedAt(QDateTime::currentDateTimeUtc());
-        if (!m_connectedRegionLabel) {
-            const auto& configs = m_account.configsByRegion();
-            const auto it = configs.constFind(rawValue(region));
-            setConnectedRegionLabel(it != configs.cend()
-                                        ? it->regionLabel
-                                        : Localization::shared().regionName(rawValue(region)));
-        }
-    }
     if (first->status() != TunnelStatus::Inactive) {
         QPointer<VpnConnection> self(this);
         first->getRuntimeTunnelConfiguration([self](std::optional<SingboxRuntimeStats> stats) {
@@ -208,8 +243,9 @@ void VpnConnection::pollTunnel() {
             self->setSessionTxBytes(stats->txBytes);
         });
     }
-    if (!m_publicIP)
-        m_ipLookup->ask();
+    // Asked only through a working tunnel: while it is coming back the echo is unreachable.
+    if (!m_publicIP && m_tunnelStatus == TunnelStatus::Active)
+        m_ipLookup->fetchPublicIP();
 }
 
 } // namespace veloxa

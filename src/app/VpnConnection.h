@@ -24,6 +24,9 @@ struct DeviceConfig;
 // The model's connection part: the region, connecting and disconnecting through the
 // tunnels manager, the 1 s status poll with the session's time and counters, and the public
 // address seen through the tunnel. What may be connected comes from the account part.
+// A session runs from the tunnel's first "active" to the end the user or the system puts
+// to it; while the tunnel service brings a dropped tunnel back (reasserting) the session
+// carries on, with its start time, counters, address and region.
 class VpnConnection : public QObject {
     Q_OBJECT
 public:
@@ -42,6 +45,7 @@ public:
     }
 
     Region selectedRegion() const { return m_selectedRegion; }
+    // Ignored while reconnecting: the tunnel coming back is the one that dropped.
     void setSelectedRegion(Region value);
     TunnelStatus tunnelStatus() const { return m_tunnelStatus; }
     void setTunnelStatus(TunnelStatus value);
@@ -57,9 +61,17 @@ public:
     void setConnectedRegionLabel(std::optional<QString> value);
     const std::optional<QString>& vpnErrorMessage() const { return m_vpnErrorMessage; }
     void setVpnErrorMessage(std::optional<QString> value);
-    // Connected or on the way there: what signing out and a lapsed subscription stop.
+    // Connected, on the way there or coming back: what signing out, a lapsed subscription
+    // and the toggle (but for activating) stop.
     bool tunnelIsUp() const {
-        return m_tunnelStatus == TunnelStatus::Active || m_tunnelStatus == TunnelStatus::Activating;
+        return m_tunnelStatus == TunnelStatus::Active ||
+               m_tunnelStatus == TunnelStatus::Activating ||
+               m_tunnelStatus == TunnelStatus::Reasserting;
+    }
+    // The session's figures are shown: connected, or coming back (the service's totals).
+    bool sessionIsShown() const {
+        return m_tunnelStatus == TunnelStatus::Active ||
+               m_tunnelStatus == TunnelStatus::Reasserting;
     }
 
     const std::shared_ptr<SingboxTunnelsManager>& tunnelsManager() const {
@@ -72,7 +84,8 @@ public:
 
     void connect();
     void disconnect();
-    // The power button's, the tray's and the menu's one rule.
+    // The power button's, the tray's and the menu's one rule: connected or reconnecting
+    // disconnects (the user's disconnect always works), anything else connects.
     void toggleConnection();
     void refreshTunnelStatus();
     void pollTunnel();
@@ -91,9 +104,20 @@ signals:
     void publicIPChanged();
     void connectedRegionLabelChanged();
     void vpnErrorMessageChanged();
+    // The tunnel dropped and the system is bringing it back (traffic is held meanwhile).
+    void connectionLost();
+    // It is back, within the same session.
+    void connectionRestored();
 
 private:
+    // Where a connect the user asked for stands, until the tunnel is active.
+    enum class Attempt { none, requested, started };
+
     void beginTunnelSession(const DeviceConfig& config);
+    // The session's start: the region of the running profile, its label, the time.
+    void adoptSession(const SingboxTunnelContainer& tunnel);
+    // A connect that ended before the tunnel was ever active: no session, and why.
+    void attemptFailed(const std::optional<QString>& reason);
     // Session time, counters, address and label back to "no session".
     void clearSession();
     std::shared_ptr<SingboxTunnelContainer> firstTunnel() const;
@@ -104,6 +128,8 @@ private:
     std::shared_ptr<SingboxTunnelsManager> m_tunnelsManager;
     QPointer<QTimer> m_pollTimer;
     TunnelStatus m_previousStatus = TunnelStatus::Inactive;
+    bool m_sessionUp = false;
+    Attempt m_attempt = Attempt::none;
     Region m_selectedRegion = Region::De;
     TunnelStatus m_tunnelStatus = TunnelStatus::Inactive;
     std::optional<QDateTime> m_sessionStartedAt;

@@ -5,6 +5,7 @@
 #include <QQmlEngine>
 #include <QTranslator>
 
+#include <QRegularExpression>
 #include <QSettings>
 #include <array>
 
@@ -32,7 +33,32 @@ constexpr std::array<const char*, static_cast<size_t>(T::count_)> sources{{
     QT_TRANSLATE_NOOP("Localization", "Connect"),
     QT_TRANSLATE_NOOP("Localization", "Disconnect"),
     QT_TRANSLATE_NOOP("Localization", "About Veloxa"),
+    QT_TRANSLATE_NOOP("Localization", "Veloxa connection lost — reconnecting"),
+    QT_TRANSLATE_NOOP("Localization", "Traffic is held until the VPN is back."),
+    QT_TRANSLATE_NOOP("Localization", "Veloxa connection restored"),
+    QT_TRANSLATE_NOOP("Localization", "Traffic goes through the VPN again."),
 }};
+
+// The fixed English messages of the tunnel service and of its client that can reach the
+// user, as the service writes them ("%1": the part it fills in).
+constexpr std::array serviceSources{
+    QT_TRANSLATE_NOOP("Localization", "The Veloxa tunnel service is not running"),
+    QT_TRANSLATE_NOOP("Localization", "The Veloxa tunnel service cannot be reached: %1"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel service refused the request"),
+    QT_TRANSLATE_NOOP("Localization", "Could not start tunnel session"),
+    QT_TRANSLATE_NOOP("Localization", "No such configuration"),
+    QT_TRANSLATE_NOOP("Localization", "The VPN configuration is disabled"),
+    QT_TRANSLATE_NOOP("Localization", "The VPN configuration has no tunnel settings"),
+    QT_TRANSLATE_NOOP("Localization", "No tunnel engine command is configured"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel engine \"%1\" was not found on this computer"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel engine could not be started: %1"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel engine did not become ready in time"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel engine crashed"),
+    QT_TRANSLATE_NOOP("Localization", "The tunnel engine exited with code %1"),
+    QT_TRANSLATE_NOOP("Localization", "Another user's VPN connection is active on this computer"),
+    QT_TRANSLATE_NOOP("Localization", "The network interface \"%1\" already exists"),
+    QT_TRANSLATE_NOOP("Localization", "Cannot write the tunnel settings: %1"),
+};
 
 // Our compiled translations, one per language other than English, loaded once and shared
 // by the C++ lookups and the installed translator.
@@ -152,6 +178,35 @@ QVariantList Localization::languages() const {
         list << QVariantMap{{QStringLiteral("code"), applanguage::rawValue(language)},
                             {QStringLiteral("displayName"), applanguage::displayName(language)}};
     return list;
+}
+
+QString Localization::serviceMessage(const QString& message) const {
+    return serviceMessage(message,
+                          [this](const char* source) { return translate(m_language, source); });
+}
+
+QString Localization::serviceMessage(const QString& message,
+                                     const std::function<QString(const char*)>& translate) {
+    // Each source as a pattern over the whole message, its "%n" parts captured.
+    static const auto patterns = [] {
+        std::array<QRegularExpression, serviceSources.size()> all;
+        for (std::size_t i = 0; i < serviceSources.size(); ++i) {
+            QString pattern = QRegularExpression::escape(QString::fromUtf8(serviceSources[i]));
+            pattern.replace(QRegularExpression::escape(QStringLiteral("%1")),
+                            QStringLiteral("(.*)"));
+            all[i] = QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                                        QRegularExpression::DotMatchesEverythingOption);
+        }
+        return all;
+    }();
+    for (std::size_t i = 0; i < serviceSources.size(); ++i) {
+        const auto match = patterns[i].match(message);
+        if (!match.hasMatch())
+            continue;
+        QString text = translate(serviceSources[i]);
+        return match.lastCapturedIndex() >= 1 ? text.arg(match.captured(1)) : text;
+    }
+    return message;
 }
 
 QString Localization::versionLabel(const QString& version, const QString& build) const {

@@ -7,6 +7,7 @@
 #include <QTranslator>
 #include <QVariantList>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 #include <memory>
 
 class QJSEngine;
@@ -29,7 +30,7 @@ class Localization : public QObject {
     Q_PROPERTY(QVariantList languages READ languages CONSTANT)
 
 public:
-    // The texts C++ shows itself (errors, alerts, the tray's menu).
+    // The texts C++ shows itself (errors, alerts, the tray's menu, notifications).
     enum class Text {
         errorUnexpectedResponse,
         errorDeviceLimit,
@@ -43,6 +44,10 @@ public:
         menuConnect,
         menuDisconnect,
         menuAbout,
+        connectionLost,
+        connectionLostDetail,
+        connectionRestored,
+        connectionRestoredDetail,
         count_
     };
     Q_ENUM(Text)
@@ -71,6 +76,14 @@ public:
     static QString translate(AppLanguage language, const char* source,
                              const char* disambiguation = nullptr);
     QVariantList languages() const;
+
+    // A message of the tunnel service or its client: our own fixed English texts in the
+    // interface language, anything else (an engine's own words) as it is.
+    QString serviceMessage(const QString& message) const;
+    // The same with the lookup of a source text given: `translate` answers for each of our
+    // English sources.
+    static QString serviceMessage(const QString& message,
+                                  const std::function<QString(const char* source)>& translate);
 
     QString versionLabel(const QString& version, const QString& build) const;
     // "ru" names Russia; every other region reads as Germany.

@@ -3,11 +3,13 @@
 #include "app/QmlTypes.h"
 #include "app/SimpleMainMenu.h"
 #include "app/TrayController.h"
+#include "localization/Localization.h"
 #include "platform/Bundle.h"
-#include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
+#include "support/DesktopFakes.h"
 #include "support/TunnelServiceProcess.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QQuickItem>
@@ -18,13 +20,6 @@
 using namespace veloxa;
 
 namespace {
-
-struct FakeTray : TrayBackend {
-    std::function<void(bool)> click;
-    void setIcon(const QString&) override {}
-    void popUpMenu(const QList<TrayMenuEntry>&) override {}
-    void setClickHandler(std::function<void(bool)> handler) override { click = handler; }
-};
 
 struct Alert {
     QMessageBox::Icon icon;
@@ -38,7 +33,8 @@ struct Recorder {
     QList<Alert> alerts;
     int exits = 0;
     bool withTray = true;
-    FakeTray* tray = nullptr;
+    RecordingTray* tray = nullptr;
+    RecordingNotifier* notifier = nullptr;
     std::function<void(AppDelegate::LoadResult)> finishLoad;
     std::function<void(std::function<void(AppDelegate::LoadResult)>)> loader;
 };
@@ -67,9 +63,14 @@ class TestAppDelegate : public QObject {
             r.steps << "tray";
             if (!r.withTray)
                 return nullptr;
-            auto tray = std::make_unique<FakeTray>();
+            auto tray = std::make_unique<RecordingTray>();
             r.tray = tray.get();
             return tray;
+        };
+        hooks.makeNotifier = [&r]() -> std::unique_ptr<Notifier> {
+            auto notifier = std::make_unique<RecordingNotifier>();
+            r.notifier = notifier.get();
+            return notifier;
         };
         hooks.alert = [&r](QMessageBox::Icon icon, const QString& text, const QString& info) {
             r.alerts << Alert{icon, text, info};
@@ -77,9 +78,7 @@ class TestAppDelegate : public QObject {
         hooks.exitProcess = [&r] { ++r.exits; };
         if (adjust)
             adjust(hooks);
-        AppState::Dependencies deps{std::make_shared<MemorySecureItemStore>(),
-                                    QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(), QString()};
-        return std::make_unique<AppDelegate>(deps, hooks, bundle);
+        return std::make_unique<AppDelegate>(AppState::Dependencies::offline(), hooks, bundle);
     }
 
     std::unique_ptr<AppDelegate> launch(Recorder& r) {
@@ -116,24 +115,6 @@ private slots:
         QVERIFY(!delegate->tunnelsManager());
         QVERIFY(!delegate->appState().pollTimer());
         QCOMPARE(delegate->appState().tunnelStatus(), TunnelStatus::Inactive);
-    }
-
-    void successfulLoadStartsPolling() {
-        TunnelServiceProcess tunnel;
-        QVERIFY(tunnel.start());
-        TunnelServiceClient client(tunnel.controlSocket());
-        QTRY_VERIFY(client.isConnected());
-        Recorder r;
-        r.loader = [&](auto done) {
-            TunnelProviderManager::loadAllFromPreferences(client, [&, done](auto list, auto error) {
-                SingboxTunnelsManager::create(list, error, client, bundle, done);
-            });
-        };
-        auto delegate = launch(r);
-        QTRY_VERIFY(delegate->tunnelsManager());
-        QCOMPARE(delegate->appState().tunnelsManager(), delegate->tunnelsManager());
-        QVERIFY(delegate->appState().pollTimer());
-        QVERIFY(r.alerts.isEmpty());
     }
 
     void windowIsFixedAndReused() {
@@ -200,6 +181,7 @@ private slots:
         QTRY_VERIFY(client.isConnected());
         onAnswer();
         QTRY_VERIFY(delegate->tunnelsManager());
+        QCOMPARE(delegate->appState().tunnelsManager(), delegate->tunnelsManager());
         QVERIFY(delegate->appState().pollTimer());
         QCOMPARE(r.alerts.size(), 1);
     }
@@ -240,6 +222,34 @@ private slots:
             if (!alert.isEmpty())
                 QCOMPARE(r.alerts[0].text, alert);
         }
+    }
+
+    void reconnectsAreAnnounced_data() {
+        QTest::addColumn<bool>("withTray");
+        QTest::newRow("by the tray item") << true;
+        QTest::newRow("by the desktop's notifications") << false;
+    }
+    void reconnectsAreAnnounced() {
+        QFETCH(bool, withTray);
+        Recorder r;
+        r.withTray = withTray;
+        auto delegate = launch(r);
+        emit delegate->appState().connection().connectionLost();
+        emit delegate->appState().connection().connectionRestored();
+        QCOMPARE(withTray ? r.tray->notices : r.notifier->notices,
+                 (QStringList{"Veloxa connection lost — reconnecting|Traffic is held until the "
+                              "VPN is back.",
+                              "Veloxa connection restored|Traffic goes through the VPN again."}));
+        QCOMPARE(r.notifier != nullptr, !withTray); // one way only
+    }
+
+    void alertsSayOKInEveryLanguage() {
+        Localization::shared().setLanguage(AppLanguage::es); // Qt's own "OK" is "Aceptar" here
+        const auto alert = AppDelegate::makeAlert(QMessageBox::Information, QStringLiteral("t"),
+                                                  QStringLiteral("i"));
+        Localization::shared().setLanguage(AppLanguage::en);
+        QCOMPARE(alert->buttons().size(), 1);
+        QCOMPARE(alert->buttons()[0]->text(), QStringLiteral("OK"));
     }
 
     void approvalSteps() {

@@ -1,7 +1,6 @@
 #include "DevService.h"
 #include "app/AppState.h"
-#include "app/DeviceIdentity.h"
-#include "app/ModelPreview.h"
+#include "app/PublicIPLookup.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
@@ -18,9 +17,28 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <csignal>
+
 using namespace veloxa;
 using json = nlohmann::json;
 using Region = AppState::Region;
+
+namespace {
+// A sign-in answer with one German configuration.
+LoginResult account(const QString& status, const std::string& config = "{}") {
+    return {QStringLiteral("t"),
+            QStringLiteral("a@b.c"),
+            status,
+            std::nullopt,
+            {},
+            {DeviceConfig{QStringLiteral("de"), QStringLiteral("Germany · Frankfurt"),
+                          QString::fromStdString(config), QStringLiteral("de.json")}}};
+}
+std::string engine(const json& fakeEngine = {}) {
+    return TunnelServiceProcess::engineConfig(QStringLiteral("veloxa-de"), fakeEngine);
+}
+const char* expiredAnswer = R"({"email":"a@b.c","status":"expired","devices":[],"configs":[]})";
+} // namespace
 
 // The application model against the real dev service and a real tunnel service.
 class TestAppState : public QObject {
@@ -30,28 +48,28 @@ class TestAppState : public QObject {
     std::unique_ptr<TunnelServiceProcess> tunnel;
     std::unique_ptr<TunnelServiceClient> client;
     std::shared_ptr<MemorySecureItemStore> items;
-    const Bundle& bundle = TunnelServiceProcess::clientBundle();
 
     QUrl base() const { return service->baseUrl(); }
-
-    std::unique_ptr<AppState> makeState() { return std::make_unique<AppState>(dependencies()); }
     AppState::Dependencies dependencies() {
-        AppState::Dependencies deps;
-        deps.secureItems = items;
-        deps.serviceBaseURL = base();
-        deps.ipEchoURL = QUrl(base().toString() + QStringLiteral("/ip"));
-        deps.deviceName = QStringLiteral("Studio — macOS 14.5");
-        return deps;
+        return {items, base(), QUrl(base().toString() + QStringLiteral("/ip")),
+                QStringLiteral("Studio — macOS 14.5")};
     }
-    bool startTunnelService() {
-        tunnel = std::make_unique<TunnelServiceProcess>();
+    std::unique_ptr<AppState> makeState() { return std::make_unique<AppState>(dependencies()); }
+    // A tunnel service, and a model whose tunnels manager is its.
+    std::unique_ptr<AppState>
+    makeConnectableState(QStringList serviceArguments = {},
+                         std::chrono::milliseconds echoTimeout = std::chrono::seconds(4)) {
+        tunnel = std::make_unique<TunnelServiceProcess>(serviceArguments);
         if (!tunnel->start())
-            return false;
+            return nullptr;
         client = std::make_unique<TunnelServiceClient>(tunnel->controlSocket());
-        return QTest::qWaitFor([&] { return client->isConnected(); }, 5000);
-    }
-    SingboxTunnelsManager::Pointer loadManager() {
-        return TunnelServiceProcess::loadManager(*client);
+        if (!QTest::qWaitFor([&] { return client->isConnected(); }, 5000))
+            return nullptr;
+        auto deps = dependencies();
+        deps.ipEchoTimeout = echoTimeout;
+        auto state = std::make_unique<AppState>(deps);
+        state->setTunnelsManager(TunnelServiceProcess::loadManager(*client));
+        return state;
     }
     void signIn(AppState& state, const QString& email) {
         QCoro::waitFor(state.requestLoginCode(email));
@@ -65,10 +83,18 @@ class TestAppState : public QObject {
             nam.post(request, QByteArray::fromStdString(body.dump())));
         QTRY_VERIFY(reply->isFinished());
     }
-    // The IP echo's next answer: this body, after `delayMs`.
-    void echoAnswers(const char* body, int delayMs) {
+    void setStatus(const QString& email, const char* status) {
+        devPost(QStringLiteral("/dev/accounts"),
+                {{"email", email.toStdString()}, {"status", status}});
+    }
+    // The next answer on `path`: this one, after `delayMs`.
+    void script(const char* path, int status, const char* body, int delayMs = 0) {
         devPost(QStringLiteral("/dev/next-response"),
-                {{"status", 200}, {"body", body}, {"delay_ms", delayMs}, {"path", "/ip"}});
+                {{"status", status}, {"body", body}, {"delay_ms", delayMs}, {"path", path}});
+    }
+    qsizetype requestsTo(const QString& prefix) {
+        return std::count_if(service->requests().cbegin(), service->requests().cend(),
+                             [&](const auto& r) { return r.path.startsWith(prefix); });
     }
     json storedConfigurations() {
         RawControlClient raw;
@@ -76,11 +102,18 @@ class TestAppState : public QObject {
             return json::array();
         return (*raw.request({{"op", "loadAll"}}))["configurations"];
     }
-    // Connects and polls until the model sees the tunnel active.
+    // Polls until the model reads `status`.
+    static bool polledTo(AppState& state, TunnelStatus status) {
+        return QTest::qWaitFor(
+            [&] {
+                state.pollTunnel();
+                return state.tunnelStatus() == status;
+            },
+            10000);
+    }
     void connectAndSettle(AppState& state) {
         state.connect();
-        QTRY_COMPARE(state.tunnelsManager()->tunnels().size(), 1);
-        QTRY_VERIFY((state.pollTunnel(), state.tunnelStatus() == TunnelStatus::Active));
+        QVERIFY(polledTo(state, TunnelStatus::Active));
     }
 
 private slots:
@@ -100,33 +133,20 @@ private slots:
         Localization::shared().setLanguage(AppLanguage::en);
     }
 
-    void startsSignedOutOrRestoresTheSession() {
-        auto fresh = makeState();
-        QCOMPARE(fresh->isLoggedIn(), false);
-        QCOMPARE(fresh->selectedRootTab(), AppState::RootTab::Vpn);
-        QCOMPARE(fresh->selectedRegion(), Region::De);
-        QCOMPARE(fresh->tunnelStatus(), TunnelStatus::Inactive);
-        QCOMPARE(fresh->platform(), DeviceIdentity::platform());
-        QVERIFY(fresh->accountRefreshTimer() && fresh->accountRefreshTimer()->isActive());
-        QCOMPARE(fresh->accountRefreshTimer()->interval(), 60000);
-        QCOMPARE(fresh->pollTimer(), nullptr);
-        fresh->startStatusPolling();
-        fresh->startStatusPolling();
-        QCOMPARE(fresh->findChildren<QTimer*>().size(), 2); // one poll timer, one account timer
-        QCOMPARE(fresh->pollTimer()->interval(), 1000);
-
-        signIn(*fresh, dev::DevService::activeSeed);
-        QVERIFY(fresh->isLoggedIn());
-        fresh.reset();
+    void restoresTheSession() {
+        auto first = makeState();
+        first->startStatusPolling();
+        first->startStatusPolling();
+        QCOMPARE(first->findChildren<QTimer*>().size(), 2); // one poll timer, one account timer
+        signIn(*first, dev::DevService::activeSeed);
+        first.reset();
 
         // The next launch is signed in before the service has answered.
         auto restored = makeState();
         QVERIFY(restored->isLoggedIn());
         QCOMPARE(restored->email(), dev::DevService::activeSeed);
-        QCOMPARE(restored->subscriptionStatus(), QString());
-        QCOMPARE(restored->canConnect(), false);
-        QTRY_COMPARE(restored->subscriptionStatus(), QStringLiteral("active"));
-        QVERIFY(restored->canConnect());
+        QVERIFY(!restored->canConnect()); // no subscription status before the answer
+        QTRY_VERIFY(restored->canConnect());
         QCOMPARE(restored->configsByRegion().keys(), (QStringList{"de", "ru"}));
 
         // A token without an e-mail is not a session.
@@ -135,52 +155,45 @@ private slots:
         QVERIFY(!makeState()->isLoggedIn());
     }
 
-    void signInStoresTheSessionAndResetsTheForm() {
+    void signInStoresTheSessionAndSignOutClearsIt() {
         auto state = makeState();
-        state->setLoginEmail(QStringLiteral("x"));
-        state->setLoginStage(AppState::LoginStage::Code);
         QCoro::waitFor(state->requestLoginCode(dev::DevService::activeSeed));
         QCOMPARE(state->authErrorMessage(), std::nullopt);
         QCoro::waitFor(
             state->verifyLoginCode(dev::DevService::activeSeed, QStringLiteral("000000x")));
         QCOMPARE(state->authErrorMessage(), QStringLiteral("Invalid code"));
-        QVERIFY(!state->isLoggedIn());
         // The identifier was made and stored before the request.
         const QString uuid = state->session().load()->deviceUUID;
 
+        state->setLoginStage(AppState::LoginStage::Code);
         QCoro::waitFor(state->verifyLoginCode(
             dev::DevService::activeSeed, service->mailbox(dev::DevService::activeSeed).last()));
         QVERIFY(state->isLoggedIn());
-        QCOMPARE(state->authErrorMessage(), std::nullopt);
         const auto stored = state->session().load();
         QCOMPARE(stored->deviceUUID, uuid);
         QVERIFY(stored->token && !stored->token->isEmpty());
         QCOMPARE(stored->email, dev::DevService::activeSeed);
-        QCOMPARE(state->loginEmail(), QString());
         QCOMPARE(state->loginStage(), AppState::LoginStage::Email);
         QCOMPARE(state->devices().size(), 1);
-        QCOMPARE(state->devices()[0].deviceUuid, uuid);
         QCOMPARE(state->devices()[0].deviceName, QStringLiteral("Studio — macOS 14.5"));
         QVERIFY(state->expiresAt());
-        const auto body = QJsonDocument::fromJson(service->requests().last().body).object();
-        QCOMPARE(body.value("platform").toString(), DeviceIdentity::platform());
 
-        // Signing out keeps the identifier; the next sign-in sends the same one.
-        state->signOut();
-        QVERIFY(!state->isLoggedIn());
+        // Signing out keeps the identifier, and empties the form last.
+        state->setLoginEmail(QStringLiteral("typed"));
+        QStringList order;
+        {
+            QObject watch;
+            connect(state.get(), &AppState::isLoggedInChanged, &watch, [&] { order << "account"; });
+            connect(state.get(), &AppState::loginEmailChanged, &watch,
+                    [&] { order << (state->session().load()->token ? "form first" : "form"); });
+            state->signOut();
+        }
+        QCOMPARE(order, (QStringList{"account", "form"}));
         QCOMPARE(state->session().load()->deviceUUID, uuid);
-        QCOMPARE(state->session().load()->token, std::nullopt);
         QTRY_COMPARE(service->requests().last().path, QStringLiteral("/api/singbox/client/logout"));
         signIn(*state, dev::DevService::activeSeed);
-        QCOMPARE(QJsonDocument::fromJson(service->requests().last().body)
-                     .object()
-                     .value("device_uuid")
-                     .toString(),
-                 uuid);
-
-        // Failing code request: the service's message.
-        QCoro::waitFor(state->requestLoginCode(QStringLiteral("not-an-address")));
-        QCOMPARE(state->authErrorMessage(), QStringLiteral("Invalid email address"));
+        const auto body = QJsonDocument::fromJson(service->requests().last().body).object();
+        QCOMPARE(body.value("device_uuid").toString(), uuid);
     }
 
     void deviceLimitAndReplacement() {
@@ -192,30 +205,28 @@ private slots:
         signIn(*state, dev::DevService::fullSeed);
         QVERIFY(!state->isLoggedIn());
         QCOMPARE(state->authErrorMessage(), std::nullopt);
-        QVERIFY(state->pendingDeviceLimit());
-        QCOMPARE(state->pendingDeviceLimit()->maxDevices, 5);
         QCOMPARE(state->pendingDeviceLimit()->devices.size(), 5);
 
         QCoro::waitFor(state->replaceDevice(QStringLiteral("no-such-device")));
         QCOMPARE(state->authErrorMessage(), QStringLiteral("Device not found"));
         QVERIFY(state->pendingDeviceLimit()); // the chooser stays open
 
-        const QString old = state->pendingDeviceLimit()->devices[1].deviceUuid;
+        const DeviceLimitResult limit = *state->pendingDeviceLimit();
+        const QString old = limit.devices[1].deviceUuid;
         QCoro::waitFor(state->replaceDevice(old));
+        QCOMPARE(QJsonDocument::fromJson(service->requests().last().body).object(),
+                 (QJsonObject{{"replace_token", limit.replaceToken}, {"old_device_uuid", old}}));
         QVERIFY(state->isLoggedIn());
         QCOMPARE(state->pendingDeviceLimit(), std::nullopt);
-        QCOMPARE(state->devices().size(), 5);
         QVERIFY(std::none_of(state->devices().cbegin(), state->devices().cend(),
                              [&](const DeviceSummary& d) { return d.deviceUuid == old; }));
     }
 
     void revokedSessionsAndSigningOutDevices() {
-        QVERIFY(startTunnelService());
-        auto state = makeState();
-        state->setTunnelsManager(loadManager());
+        auto state = makeConnectableState();
+        QVERIFY(state);
         signIn(*state, dev::DevService::activeSeed);
         connectAndSettle(*state);
-        QCOMPARE(storedConfigurations().size(), 1u);
 
         // The service drops the token: revoked message, profile removed, signed out.
         devPost(QStringLiteral("/dev/revoke"),
@@ -230,9 +241,8 @@ private slots:
         // Signing in again clears the notice; signing out another device reloads the list.
         signIn(*state, dev::DevService::activeSeed);
         QCOMPARE(state->sessionRevokedMessage(), std::nullopt);
-        auto otherItems = std::make_shared<MemorySecureItemStore>();
         auto other = std::make_unique<AppState>(AppState::Dependencies{
-            otherItems, base(), base(), QStringLiteral("Other — macOS 13.1")});
+            std::make_shared<MemorySecureItemStore>(), base(), base(), QStringLiteral("Other")});
         signIn(*other, dev::DevService::activeSeed);
         QCoro::waitFor(state->refreshAccount(*state->session().load()->token));
         QCOMPARE(state->devices().size(), 2);
@@ -253,14 +263,64 @@ private slots:
         QCOMPARE(service->requests().size(), before);
     }
 
-    void connectRefusalsAndTheProfile() {
-        QVERIFY(startTunnelService());
+    void failedRefreshesKeepTheUserSignedIn_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("server error") << 500 << QByteArray(R"({"error":"Try later"})");
+        QTest::newRow("gateway page") << 502 << QByteArray("<html>Bad gateway</html>");
+        QTest::newRow("undecodable") << 200 << QByteArray(R"({"email":"a@b.c"})");
+        QTest::newRow("nested too deeply")
+            << 200 << QByteArray(R"({"x":)") + QByteArray(40, '[') + QByteArray(40, ']') + "}";
+    }
+    void failedRefreshesKeepTheUserSignedIn() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
         auto state = makeState();
+        signIn(*state, dev::DevService::activeSeed);
+        const auto devices = state->devices();
+        script("/api/singbox/client/me", status, body.constData());
+        QCoro::waitFor(state->refreshAccount(*state->session().load()->token));
+        QVERIFY(state->isLoggedIn());
+        QCOMPARE(state->subscriptionStatus(), QStringLiteral("active"));
+        QCOMPARE(state->devices(), devices);
+        QCOMPARE(state->authErrorMessage(), std::nullopt);
+        QCOMPARE(state->sessionRevokedMessage(), std::nullopt);
+    }
+
+    void destroyedWhileARequestIsInFlight_data() {
+        QTest::addColumn<QString>("request");
+        for (const char* request :
+             {"/api/singbox/client/otp/verify", "/api/singbox/client/me", "/ip"})
+            QTest::newRow(request) << QString::fromLatin1(request);
+    }
+    void destroyedWhileARequestIsInFlight() {
+        QFETCH(QString, request);
+        const bool echo = request == u"/ip";
+        auto state = echo ? makeConnectableState() : makeState();
+        QVERIFY(state);
+        script(qPrintable(request), 200, echo ? R"({"ip":"198.51.100.7"})" : expiredAnswer, 800);
+        std::optional<QCoro::Task<>> pending;
+        if (echo) {
+            state->applyLoginResult(account(QStringLiteral("active"), engine()));
+            connectAndSettle(*state); // the session's first poll asks the echo
+        } else if (request.endsWith(u"verify")) {
+            pending = state->verifyLoginCode(QStringLiteral("a@b.c"), QStringLiteral("123456"));
+        } else {
+            pending = state->refreshAccount(QStringLiteral("t"));
+        }
+        QTRY_COMPARE(requestsTo(request), 1);
+        state.reset();
+        QVERIFY(!pending || pending->isReady()); // ended with the model, nothing left waiting
+        QTest::qWait(1000);                      // the held-back answer reaches nobody
+    }
+
+    void connectRefusalsAndTheProfile() {
+        auto state = makeConnectableState();
+        QVERIFY(state);
         state->connect(); // signed out: silent
         QCOMPARE(state->vpnErrorMessage(), std::nullopt);
 
         signIn(*state, dev::DevService::expiredSeed);
-        state->setTunnelsManager(loadManager());
         state->connect();
         QCOMPARE(state->vpnErrorMessage(),
                  QStringLiteral("Subscription inactive — connection unavailable. Check the status "
@@ -268,14 +328,7 @@ private slots:
         QCOMPARE(storedConfigurations().size(), 0u);
 
         // Only a "de" configuration in the account: Russia is refused.
-        LoginResult onlyGermany{QStringLiteral("t"),
-                                QStringLiteral("a@b.c"),
-                                QStringLiteral("active"),
-                                std::nullopt,
-                                {},
-                                {DeviceConfig{QStringLiteral("de"), QStringLiteral("Germany"),
-                                              QStringLiteral("{}"), QStringLiteral("de.json")}}};
-        state->applyLoginResult(onlyGermany);
+        state->applyLoginResult(account(QStringLiteral("active")));
         state->setSelectedRegion(Region::Ru);
         Localization::shared().setLanguage(AppLanguage::es);
         state->connect();
@@ -291,16 +344,12 @@ private slots:
         QCOMPARE(QString::fromStdString(storedConfigurations()[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Germany"));
         QCOMPARE(state->vpnErrorMessage(), std::nullopt);
-        QVERIFY(state->sessionStartedAt());
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Germany · Frankfurt"));
-        QTRY_VERIFY((state->pollTunnel(), state->publicIP().has_value()));
-        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
         tunnel->setCounters(QStringLiteral("veloxa-de"), "2048", "1024");
-        QTRY_VERIFY((state->pollTunnel(), state->sessionRxBytes() == 2048));
-        QCOMPARE(state->sessionTxBytes(), 1024u);
+        QTRY_VERIFY((state->pollTunnel(), state->publicIP() && state->sessionTxBytes() == 1024));
 
         state->toggleConnection(); // active: disconnects
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
+        QVERIFY(polledTo(*state, TunnelStatus::Inactive));
         QCOMPARE(state->sessionStartedAt(), std::nullopt);
         QCOMPARE(state->sessionRxBytes(), 0u);
         QCOMPARE(state->publicIP(), std::nullopt);
@@ -317,77 +366,183 @@ private slots:
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Russia · Moscow"));
     }
 
-    void subscriptionEndingWhileConnectedDisconnectsOnce() {
-        QVERIFY(startTunnelService());
-        auto state = makeState();
-        state->setTunnelsManager(loadManager());
-        signIn(*state, dev::DevService::activeSeed);
-        connectAndSettle(*state);
-        const QString token = *state->session().load()->token;
-
-        Localization::shared().setLanguage(AppLanguage::de);
-        devPost(QStringLiteral("/dev/accounts"),
-                {{"email", dev::DevService::activeSeed.toStdString()}, {"status", "expired"}});
-        QCoro::waitFor(state->refreshAccount(token));
-        QCOMPARE(state->subscriptionStatus(), QStringLiteral("expired"));
-        QCOMPARE(state->vpnErrorMessage(), QStringLiteral("Abo inaktiv — VPN getrennt."));
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
-
-        // The next refresh with the same status leaves the tunnel and the message alone.
-        state->setSelectedRegion(Region::De);
-        devPost(QStringLiteral("/dev/accounts"),
-                {{"email", dev::DevService::activeSeed.toStdString()}, {"status", "active"}});
-        QCoro::waitFor(state->refreshAccount(token));
-        connectAndSettle(*state);
-        devPost(QStringLiteral("/dev/accounts"),
-                {{"email", dev::DevService::activeSeed.toStdString()}, {"status", "inactive"}});
-        QCoro::waitFor(state->refreshAccount(token));
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
-        state->connect(); // refused now
-        QCoro::waitFor(state->refreshAccount(token));
-        QTest::qWait(300);
-        QCOMPARE(state->tunnelStatus(), TunnelStatus::Inactive);
-        QCOMPARE(state->vpnErrorMessage(),
-                 QStringLiteral(
-                     "Abo inaktiv — Verbindung nicht verfügbar. Status im Tab „Konto“ prüfen."));
-        Localization::shared().setLanguage(AppLanguage::en);
+    void failedConnectsSayWhyAndEndTheSession_data() {
+        QTest::addColumn<QStringList>("serviceArguments");
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the engine's own words")
+            << QStringList() << QString::fromStdString(engine({{"fail_at_start", true}}))
+            << "FATAL fake-engine: start service: simulated failure";
+        QTest::newRow("the service's words")
+            << QStringList{"--engine", "/nonexistent/engine run -c {config}"}
+            << QString::fromStdString(engine())
+            << "The tunnel engine \"/nonexistent/engine\" was not found on this computer";
+        QTest::newRow("the profile refused") << QStringList() << QString(40 * 1024, u'x')
+                                             << "Unable to create the VPN configuration";
+    }
+    void failedConnectsSayWhyAndEndTheSession() {
+        QFETCH(QStringList, serviceArguments);
+        QFETCH(QString, config);
+        QFETCH(QString, message);
+        auto state = makeConnectableState(serviceArguments);
+        QVERIFY(state);
+        state->applyLoginResult(account(QStringLiteral("active"), config.toStdString()));
+        state->connect();
+        QTRY_COMPARE((state->pollTunnel(), state->vpnErrorMessage().value_or(QString())), message);
+        QCOMPARE(state->sessionStartedAt(), std::nullopt); // no clock counting on
+        QCOMPARE(state->connectedRegionLabel(), std::nullopt);
     }
 
-    void adoptsATunnelThatWasAlreadyRunning() {
-        QVERIFY(startTunnelService());
-        RawControlClient raw;
-        QVERIFY(raw.connectTo(tunnel->controlSocket()));
-        const auto saved =
-            raw.request({{"op", "save"},
-                         {"configuration",
-                          {{"localizedDescription", "Veloxa — Russia"},
-                           {"isEnabled", true},
-                           {"providerBundleIdentifier", "net.veloxa.client.network-extension"},
-                           {"serverAddress", "Veloxa — Russia"},
-                           {"providerConfiguration",
-                            {{"SingboxConfig", TunnelServiceProcess::engineConfig("veloxa0")}}}}}});
-        const QString id = QString::fromStdString((*saved)["configuration"]["identifier"]);
-        raw.op("start", id);
-        QVERIFY(raw.waitForStatus(id, 3));
+    void serviceMessagesInTheInterfaceLanguage_data() {
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("shown"); // our texts go through translation: <…>
+        QTest::newRow("fixed") << "The tunnel engine crashed"
+                               << "<The tunnel engine crashed>";
+        QTest::newRow("with a part filled in")
+            << "The tunnel engine \"sing-box\" was not found on this computer"
+            << "<The tunnel engine \"sing-box\" was not found on this computer>";
+        QTest::newRow("an engine's own line") << "FATAL[0000] start service: bind: in use"
+                                              << "FATAL[0000] start service: bind: in use";
+        QTest::newRow("ours, but more") << "The tunnel engine crashed twice"
+                                        << "The tunnel engine crashed twice";
+    }
+    void serviceMessagesInTheInterfaceLanguage() {
+        QFETCH(QString, said);
+        QFETCH(QString, shown);
+        QCOMPARE(Localization::serviceMessage(
+                     said, [](const char* s) { return u'<' + QString::fromUtf8(s) + u'>'; }),
+                 shown);
+    }
 
-        Localization::shared().setLanguage(AppLanguage::ru);
+    void reconnectingKeepsTheSession() {
+        auto state = makeConnectableState();
+        QVERIFY(state);
+        // Every status change is seen, as the 1 s poll would see a slower one.
+        connect(client.get(), &TunnelSystem::statusDidChange, state.get(),
+                [&] { state->pollTunnel(); });
+        state->applyLoginResult(account(QStringLiteral("active"), engine()));
+        connectAndSettle(*state);
+        tunnel->setCounters(QStringLiteral("veloxa-de"), "2048", "1024");
+        QTRY_VERIFY((state->pollTunnel(), state->publicIP() && state->sessionRxBytes() == 2048));
+        const auto shown = [&] {
+            return QStringList{state->sessionStartedAt()->toString(Qt::ISODateWithMs),
+                               state->publicIP().value_or(QString()),
+                               state->connectedRegionLabel().value_or(QString()),
+                               QVariant::fromValue(state->selectedRegion()).toString(),
+                               state->receivedText()};
+        };
+        const QStringList before = shown();
+        const qsizetype echoes = requestsTo(QStringLiteral("/ip"));
+        QSignalSpy lost(&state->connection(), &VpnConnection::connectionLost);
+        QSignalSpy restored(&state->connection(), &VpnConnection::connectionRestored);
+        QStringList whileReconnecting;
+        connect(&state->connection(), &VpnConnection::connectionLost, this, [&] {
+            state->setSelectedRegion(Region::Ru); // ignored: the German tunnel is coming back
+            whileReconnecting = shown();
+        });
+
+        // The engine dies as in a crash; the service brings it back.
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(tunnel->pid()));
+        QVERIFY(children.open(QIODevice::ReadOnly));
+        QCOMPARE(::kill(children.readAll().trimmed().split(' ').first().toInt(), SIGKILL), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(restored.size(), 1, 10000);
+        QCOMPARE(lost.size(), 1);
+        QCOMPARE(whileReconnecting, before);
+        QCOMPARE(shown().mid(0, 4), before.mid(0, 4)); // the same session, no new start
+        QVERIFY(state->sessionRxBytes() >= 2048);
+        QCOMPARE(requestsTo(QStringLiteral("/ip")), echoes); // the address is known
+    }
+
+    void toggleAndRegionWhileTheTunnelMoves_data() {
+        QTest::addColumn<TunnelStatus>("status");
+        QTest::addColumn<bool>("connects"); // else disconnects
+        QTest::newRow("inactive") << TunnelStatus::Inactive << true;
+        QTest::newRow("activating") << TunnelStatus::Activating << true;
+        QTest::newRow("active") << TunnelStatus::Active << false;
+        QTest::newRow("reconnecting") << TunnelStatus::Reasserting << false;
+    }
+    void toggleAndRegionWhileTheTunnelMoves() {
+        QFETCH(TunnelStatus, status);
+        QFETCH(bool, connects);
         auto state = makeState();
-        state->setTunnelsManager(loadManager());
-        state->refreshTunnelStatus();
-        QCOMPARE(state->tunnelStatus(), TunnelStatus::Active);
-        const QDateTime before = QDateTime::currentDateTimeUtc();
-        state->pollTunnel();
-        QCOMPARE(state->selectedRegion(), Region::Ru);
-        QVERIFY(state->sessionStartedAt() && *state->sessionStartedAt() >= before.addMSecs(-5));
-        QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Россия"));
-        Localization::shared().setLanguage(AppLanguage::en);
+        state->applyLoginResult(account(QStringLiteral("expired")));
+        state->connection().setTunnelStatus(status);
+        state->toggleConnection(); // a connect here refuses and says why
+        QCOMPARE(state->vpnErrorMessage().has_value(), connects);
+        state->setSelectedRegion(Region::Ru); // the tunnel coming back keeps its region
+        QCOMPARE(state->selectedRegion() == Region::Ru, status != TunnelStatus::Reasserting);
+    }
 
-        // A foreign name leaves the selected region alone.
-        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Veloxa — Germany")),
-                 Region::De);
-        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Veloxa — germany")),
+    void whatStopsATunnelThatIsUp_data() {
+        QTest::addColumn<int>("readyDelayMs");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<QString>("message"); // empty: the tunnel stays up
+        const QString lapsed = QStringLiteral("Abo inaktiv — VPN getrennt.");
+        QTest::newRow("lapse while connected") << 50 << "refresh" << lapsed;
+        QTest::newRow("lapse while activating") << 60000 << "refresh" << lapsed;
+        QTest::newRow("sign-out while activating") << 60000 << "sign-out"
+                                                   << "";
+        QTest::newRow("sign-in answer while connected") << 50 << "sign-in"
+                                                        << "";
+    }
+    void whatStopsATunnelThatIsUp() {
+        QFETCH(int, readyDelayMs);
+        QFETCH(QString, event);
+        QFETCH(QString, message);
+        auto state = makeConnectableState();
+        QVERIFY(state);
+        Localization::shared().setLanguage(AppLanguage::de);
+        state->applyLoginResult(
+            account(QStringLiteral("active"), engine({{"ready_delay_ms", readyDelayMs}})));
+        state->connect();
+        const TunnelStatus up =
+            readyDelayMs > 1000 ? TunnelStatus::Activating : TunnelStatus::Active;
+        QVERIFY(polledTo(*state, up));
+        if (event == u"refresh") {
+            script("/api/singbox/client/me", 200, expiredAnswer);
+            QCoro::waitFor(state->refreshAccount(QStringLiteral("t")));
+        } else if (event == u"sign-out") {
+            state->signOut();
+        } else { // a sign-in never touches the tunnel, whatever the status it brings
+            state->applyLoginResult(account(QStringLiteral("expired")));
+        }
+        QCOMPARE(state->vpnErrorMessage().value_or(QString()), message);
+        const bool stops = event != u"sign-in";
+        if (stops)
+            QVERIFY(polledTo(*state, TunnelStatus::Inactive));
+        QTest::qWait(300);
+        QCOMPARE((state->pollTunnel(), state->tunnelStatus()), stops ? TunnelStatus::Inactive : up);
+    }
+
+    void theNextLaunchAdoptsARunningTunnel() {
+        {
+            auto first = makeConnectableState();
+            QVERIFY(first);
+            signIn(*first, dev::DevService::expiredSeed); // stores the session
+            setStatus(dev::DevService::expiredSeed, "active");
+            QCoro::waitFor(first->refreshAccount(*first->session().load()->token));
+            first->setSelectedRegion(Region::Ru);
+            connectAndSettle(*first);
+            setStatus(dev::DevService::expiredSeed, "expired");
+        }
+        // Before the account has loaded: the region and its name from the running profile,
+        // the start time from the first poll.
+        Localization::shared().setLanguage(AppLanguage::ru);
+        auto restarted = makeState();
+        restarted->setTunnelsManager(TunnelServiceProcess::loadManager(*client));
+        const QDateTime before = QDateTime::currentDateTimeUtc();
+        QVERIFY(polledTo(*restarted, TunnelStatus::Active));
+        QCOMPARE(restarted->selectedRegion(), Region::Ru);
+        QVERIFY(*restarted->sessionStartedAt() >= before.addMSecs(-5));
+        QCOMPARE(restarted->connectedRegionLabel(), QStringLiteral("Россия"));
+        // Its first refresh never disconnects: the status before it is empty, not "active".
+        QTRY_COMPARE(restarted->subscriptionStatus(), QStringLiteral("expired"));
+        QTest::qWait(500);
+        QVERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::Active));
+        QCOMPARE(restarted->vpnErrorMessage(), std::nullopt);
+        // A foreign or misspelt profile name leaves the selected region alone.
+        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Veloxa — russia")),
                  std::nullopt);
-        QCOMPARE(VpnConnection::regionForTunnelName(QStringLiteral("Work VPN")), std::nullopt);
     }
 
     void canConnectNeedsExactlyActive_data() {
@@ -402,164 +557,59 @@ private slots:
         QFETCH(bool, can);
         auto state = makeState();
         QVERIFY(!state->canConnect());
-        state->applyLoginResult(
-            {QStringLiteral("t"), QStringLiteral("a@b.c"), status, std::nullopt, {}, {}});
+        state->applyLoginResult(account(status));
         QCOMPARE(state->canConnect(), can);
-    }
-
-    void connectFailuresAreSaid() {
-        QVERIFY(startTunnelService());
-        auto state = makeState();
-        state->setTunnelsManager(loadManager());
-        auto account = [&](const QString& config) {
-            state->applyLoginResult({QStringLiteral("t"),
-                                     QStringLiteral("a@b.c"),
-                                     QStringLiteral("active"),
-                                     std::nullopt,
-                                     {},
-                                     {DeviceConfig{QStringLiteral("de"), QStringLiteral("G"),
-                                                   config, QStringLiteral("de.json")}}});
-        };
-        const QString tooLarge(40 * 1024, u'x'); // over the service's size limit
-        account(tooLarge);
-        state->connect();
-        QTRY_COMPARE(state->vpnErrorMessage(),
-                     QStringLiteral("Unable to create the VPN configuration"));
-        // The start itself is refused: the service's words are the message.
-        account(QStringLiteral("{}"));
-        state->connect();
-        QTRY_COMPARE(state->vpnErrorMessage(),
-                     QStringLiteral("The VPN configuration needs exactly one tun inbound"));
-        account(tooLarge);
-        state->connect();
-        QTRY_COMPARE(state->vpnErrorMessage(),
-                     QStringLiteral("Unable to update the VPN configuration"));
-    }
-
-    void togglingWhileActivatingConnectsAgain() {
-        auto state = makeState();
-        ModelPreview::apply(*state, QStringLiteral("connecting"));
-        state->applyLoginResult({QStringLiteral("t"),
-                                 QStringLiteral("a@b.c"),
-                                 QStringLiteral("expired"),
-                                 std::nullopt,
-                                 {},
-                                 {}});
-        state->toggleConnection(); // connect, which refuses and says why; no disconnect
-        QVERIFY(state->vpnErrorMessage().has_value());
-    }
-
-    void firstRefreshAfterStartUpNeverDisconnects() {
-        QVERIFY(startTunnelService());
-        {
-            auto first = makeState();
-            first->setTunnelsManager(loadManager());
-            signIn(*first, dev::DevService::expiredSeed); // stores the session
-            devPost(QStringLiteral("/dev/accounts"),
-                    {{"email", dev::DevService::expiredSeed.toStdString()}, {"status", "active"}});
-            QCoro::waitFor(first->refreshAccount(*first->session().load()->token));
-            connectAndSettle(*first);
-            devPost(QStringLiteral("/dev/accounts"),
-                    {{"email", dev::DevService::expiredSeed.toStdString()}, {"status", "expired"}});
-        }
-        // A new process: the status before its first refresh is empty, not "active".
-        auto restarted = makeState();
-        restarted->setTunnelsManager(loadManager());
-        QTRY_VERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::Active));
-        QTRY_COMPARE(restarted->subscriptionStatus(), QStringLiteral("expired"));
-        QTest::qWait(500);
-        QVERIFY((restarted->pollTunnel(), restarted->tunnelStatus() == TunnelStatus::Active));
-        QCOMPARE(restarted->vpnErrorMessage(), std::nullopt);
-    }
-
-    void signingOutWhileConnectedEndsTheTunnel() {
-        QVERIFY(startTunnelService());
-        auto state = makeState();
-        state->setTunnelsManager(loadManager());
-        signIn(*state, dev::DevService::activeSeed);
-        connectAndSettle(*state);
-        state->signOut();
-        QVERIFY(!state->isLoggedIn());
-        QTRY_COMPARE(storedConfigurations().size(), 0u);
-        QTRY_VERIFY((state->pollTunnel(), state->tunnelStatus() == TunnelStatus::Inactive));
     }
 
     void aFailedDeviceSignOutKeepsTheList() {
         auto state = makeState();
         signIn(*state, dev::DevService::activeSeed);
         const auto before = state->devices();
-        devPost(QStringLiteral("/dev/next-response"), {{"status", 500},
-                                                       {"body", "{\"error\":\"Try later\"}"},
-                                                       {"path", "/api/singbox/client/devices/"}});
+        script("/api/singbox/client/devices/", 500, R"({"error":"Try later"})");
         QCoro::waitFor(state->revokeDevice(QStringLiteral("00000000-0000-4000-8000-000000000009")));
         QCOMPARE(state->devices(), before);
         QCOMPARE(state->authErrorMessage(), QStringLiteral("Try later"));
         QVERIFY(state->isLoggedIn());
     }
 
-    void publicIPRequestsDoNotPileUp() {
-        QVERIFY(startTunnelService());
-        auto state = makeState();
-        state->setTunnelsManager(loadManager());
-        signIn(*state, dev::DevService::activeSeed);
-        // The echo answers slowly; ticks meanwhile start no second request.
-        echoAnswers("{\"ip\":\"198.51.100.1\"}", 1500);
-        connectAndSettle(*state);
-        for (int i = 0; i < 5; ++i)
-            state->pollTunnel();
-        auto echoRequests = [&] {
-            return std::count_if(
-                service->requests().cbegin(), service->requests().cend(),
-                [](const auto& r) { return r.path.startsWith(QStringLiteral("/ip")); });
+    void publicAddressQuestions() {
+        PublicIPLookup echo(QUrl(base().toString() + QStringLiteral("/ip")),
+                            std::chrono::milliseconds(1000));
+        QSignalSpy found(&echo, &PublicIPLookup::found);
+        const auto asked = [&](int count) {
+            return QTest::qWaitFor([&] { return requestsTo(QStringLiteral("/ip")) == count; });
         };
-        QTest::qWait(400); // the requests reach the service; the answer is still held back
-        for (int i = 0; i < 5; ++i)
-            state->pollTunnel();
-        QTest::qWait(200);
-        QCOMPARE(echoRequests(), 1);
+        script("/ip", 200, R"({"ip":"198.51.100.1"})", 300);
+        echo.fetchPublicIP();
+        echo.fetchPublicIP(); // one question at a time
+        QTRY_COMPARE(found.size(), 1);
+        QCOMPARE(found[0][0].toString(), QStringLiteral("198.51.100.1"));
         QCOMPARE(service->requests().last().path, QStringLiteral("/ip?format=json"));
         QVERIFY(!service->requests().last().headers.contains("authorization"));
-        QTRY_COMPARE(state->publicIP(), QStringLiteral("198.51.100.1"));
-        // An answer without a string "ip" is ignored; the next tick asks again.
-        state->disconnect();
-        QTRY_VERIFY((state->pollTunnel(), state->publicIP() == std::nullopt));
-        echoAnswers("{\"ip\":5}", 0);
-        connectAndSettle(*state);
-        QTRY_COMPARE(echoRequests(), 2);
-        QTest::qWait(100);
-        QCOMPARE(state->publicIP(), std::nullopt);
-        state->pollTunnel();
-        QTRY_COMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
+        QVERIFY(asked(1));
 
-        // An answer asked for in an earlier session never lands in a later one, and does
-        // not hold the new session's own request back.
-        auto reconnect = [&] {
-            state->disconnect();
-            QTRY_VERIFY((state->pollTunnel(), state->publicIP() == std::nullopt));
-            connectAndSettle(*state);
-        };
-        echoAnswers("{\"ip\":\"198.51.100.99\"}", 1200);
-        reconnect(); // asks; the answer is held back
+        // An answer without a string "ip" says nothing; one asked in an earlier session is
+        // dropped and holds the new session's question back no longer than its time-out.
+        script("/ip", 200, R"({"ip":5})");
+        echo.fetchPublicIP();
+        QVERIFY(asked(2));
         QTest::qWait(200);
-        reconnect();
-        QTRY_VERIFY((state->pollTunnel(), state->publicIP().has_value()));
-        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
-        QTest::qWait(1500);
-        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
-    }
-
-    void aStalledEchoIsAskedAgain() {
-        QVERIFY(startTunnelService());
-        auto deps = dependencies();
-        deps.ipEchoTimeout = std::chrono::milliseconds(300);
-        auto state = std::make_unique<AppState>(deps);
-        state->setTunnelsManager(loadManager());
-        signIn(*state, dev::DevService::activeSeed);
-        echoAnswers("{\"ip\":\"198.51.100.1\"}", 5000);
-        connectAndSettle(*state);
-        QTest::qWait(500);
-        QTRY_VERIFY_WITH_TIMEOUT((state->pollTunnel(), state->publicIP().has_value()), 3000);
-        QCOMPARE(state->publicIP(), QStringLiteral("203.0.113.10"));
+        QCOMPARE(found.size(), 1);
+        script("/ip", 200, R"({"ip":"198.51.100.99"})", 600);
+        echo.newSession();
+        echo.fetchPublicIP();
+        QVERIFY(asked(3));
+        echo.newSession();
+        echo.fetchPublicIP();
+        QTRY_COMPARE(found.size(), 2);
+        QCOMPARE(found[1][0].toString(), QStringLiteral("203.0.113.10"));
+        script("/ip", 200, R"({"ip":"198.51.100.98"})", 5000);
+        echo.fetchPublicIP(); // stalls
+        QTest::qWait(1200);
+        echo.fetchPublicIP();
+        QTRY_COMPARE(found.size(), 3);
+        QCOMPARE(found[2][0].toString(), QStringLiteral("203.0.113.10"));
+        QCOMPARE(requestsTo(QStringLiteral("/ip")), 6);
     }
 };
 

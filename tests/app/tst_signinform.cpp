@@ -7,6 +7,7 @@
 #include "session/SessionStore.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -54,6 +55,10 @@ private slots:
         QTest::newRow("no dot after the at") << "a@bco" << false;
         QTest::newRow("two ats") << "a@@b.co" << false;
         QTest::newRow("space inside") << "a b@c.de" << false;
+        QTest::newRow("no-break space inside") << "a\u00A0b@c.de" << false;
+        QTest::newRow("ideographic space inside") << "a@c\u3000.de" << false;
+        QTest::newRow("no-break and em spaces around") << "\u00A0a@b.co\u2003" << true;
+        QTest::newRow("line separator kept") << "a@b.co\u2028" << false;
         QTest::newRow("line break kept") << "a@b.co\n" << false;
         QTest::newRow("empty") << "" << false;
     }
@@ -61,6 +66,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, valid);
         QCOMPARE(SignInForm::isValidEmail(typed), valid);
+        if (valid) // what is sent carries no white space at all
+            QVERIFY(!SignInForm::trimmed(typed).contains(QRegularExpression(
+                QStringLiteral("\\s"), QRegularExpression::UseUnicodePropertiesOption)));
     }
 
     void sendCodeValidatesTrimsAndCoolsDown() {
@@ -68,7 +76,7 @@ private slots:
         QCoro::waitFor(form->sendCode());
         QCOMPARE(state->authErrorMessage(), QStringLiteral("Enter a valid email address"));
         QCOMPARE(requestCount(QStringLiteral("/api/singbox/client/otp/request")), 0);
-        form->editEmail(QStringLiteral("  active@veloxa.test\t"));
+        form->editEmail(QStringLiteral("\u00A0 active@veloxa.test\t"));
         QCOMPARE(state->authErrorMessage(), std::nullopt); // editing clears the message
 
         QSignalSpy focused(form.get(), &SignInForm::codeRequested);
