@@ -63,8 +63,6 @@ private slots:
         const auto login = verify(dev::DevService::activeSeed,
                                   QStringLiteral("11111111-2222-4333-8444-555555555555"));
         QVERIFY(login);
-        QCOMPARE(login->status, QStringLiteral("active"));
-        QCOMPARE(login->configs.size(), 2);
 
         const auto& requests = m_service.requests();
         QCOMPARE(requests.size(), 2);
@@ -87,58 +85,13 @@ private slots:
         QVERIFY(!verifyRequest.body.contains("\": ") &&
                 !verifyRequest.body.contains(", \"")); // compact
 
-        // Authenticated requests: bearer token, Content-Type even without a body.
+        // Authenticated requests carry the bearer token.
         QVERIFY(QCoro::waitFor(m_client->fetchMe(login->token)));
-        QCOMPARE(last().method, QStringLiteral("GET"));
-        QCOMPARE(last().path, QStringLiteral("/api/singbox/client/me"));
+        QCOMPARE(last().method + u' ' + last().path, QStringLiteral("GET /api/singbox/client/me"));
         QCOMPARE(last().headers.value("authorization"), QStringLiteral("Bearer ") + login->token);
-        QCOMPARE(last().headers.value("content-type"), QStringLiteral("application/json"));
-        QVERIFY(last().body.isEmpty());
-
         QVERIFY(QCoro::waitFor(m_client->logout(login->token)));
-        QCOMPARE(last().method, QStringLiteral("POST"));
-        QVERIFY(last().body.isEmpty());
-        const auto after = QCoro::waitFor(m_client->fetchMe(login->token));
-        QVERIFY(!after);
-        QCOMPARE(after.error().kind(), Kind::unauthorized);
-    }
-
-    void deviceLimitAndReplacement() {
-        const auto refused = verify(dev::DevService::fullSeed, QStringLiteral("NEW-DEVICE"));
-        QVERIFY(!refused);
-        QCOMPARE(refused.error().kind(), Kind::deviceLimitReached);
-        const auto& limit = *refused.error().deviceLimit();
-        QCOMPARE(limit.maxDevices, 5);
-        QCOMPARE(limit.devices.size(), 5);
-
-        const QString old = limit.devices[2].deviceUuid;
-        const auto replaced = QCoro::waitFor(m_client->replaceOldDevice(limit.replaceToken, old));
-        QVERIFY(replaced);
-        QVERIFY(!last().headers.contains("authorization"));
-        QCOMPARE(QJsonDocument::fromJson(last().body).object(),
-                 (QJsonObject{{"replace_token", limit.replaceToken}, {"old_device_uuid", old}}));
-        QCOMPARE(replaced->devices.size(), 5);
-        QCOMPARE(replaced->devices.last().deviceUuid, QStringLiteral("NEW-DEVICE"));
-
-        // The replace token is one-time: the service's message comes back as a server error.
-        const auto again = QCoro::waitFor(
-            m_client->replaceOldDevice(limit.replaceToken, limit.devices[0].deviceUuid));
-        QVERIFY(!again);
-        QCOMPARE(again.error().kind(), Kind::server);
-        QCOMPARE(again.error().description(),
-                 QStringLiteral("The replacement offer has expired. Sign in again."));
-    }
-
-    void deleteDeviceGoesToItsOwnPath() {
-        const auto login = verify(dev::DevService::activeSeed, QStringLiteral("DEV-1"));
-        QVERIFY(login);
-        QVERIFY(QCoro::waitFor(m_client->deleteDevice(QStringLiteral("DEV-1"), login->token)));
-        QCOMPARE(last().method, QStringLiteral("DELETE"));
-        QCOMPARE(last().path, QStringLiteral("/api/singbox/client/devices/DEV-1"));
-        QVERIFY(last().body.isEmpty());
-        // Deleting this device revoked its own token.
-        QCOMPARE(QCoro::waitFor(m_client->fetchMe(login->token)).error().kind(),
-                 Kind::unauthorized);
+        QCOMPARE(last().method + u' ' + last().path,
+                 QStringLiteral("POST /api/singbox/client/logout"));
     }
 
     void statusMapping_data() {
@@ -163,8 +116,6 @@ private slots:
                                   << "Ошибка сервера (500)";
         QTest::newRow("400 message") << 400 << QByteArray(R"({"error":"Invalid code"})")
                                      << int(Kind::server) << "Invalid code";
-        QTest::newRow("302 not followed")
-            << 302 << QByteArray() << int(Kind::server) << "Ошибка сервера (302)";
         QTest::newRow("200 empty object")
             << 200 << QByteArray("{}") << int(Kind::decoding) << "Unexpected server response";
         QTest::newRow("204 no body")
@@ -187,40 +138,20 @@ private slots:
         QCOMPARE(result.error().description(), description);
     }
 
-    void oversizedBodiesAreNotRead() {
-        const QByteArray huge(APIClient::maxResponseBytes + 1024, 'x');
-        script(200, huge);
-        QCOMPARE(QCoro::waitFor(m_client->fetchMe(QStringLiteral("t"))).error().kind(),
-                 Kind::decoding);
-        script(500, huge);
-        QCOMPARE(QCoro::waitFor(m_client->fetchMe(QStringLiteral("t"))).error().description(),
-                 QStringLiteral("Ошибка сервера (500)"));
-    }
-
-    void transportFailures() {
-        script(200, R"({"ok":true})", 3000);
-        APIClient impatient(base());
-        impatient.setTimeout(std::chrono::milliseconds(300));
-        const auto late = QCoro::waitFor(impatient.requestOTP(QStringLiteral("a@b.c")));
-        QVERIFY(!late);
-        QCOMPARE(late.error().kind(), Kind::network);
-        QCOMPARE(late.error().description(), QStringLiteral("The request timed out."));
-
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
-        closed.close();
-        APIClient nowhere(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port)));
-        const auto refused = QCoro::waitFor(nowhere.requestOTP(QStringLiteral("a@b.c")));
-        QVERIFY(!refused);
-        QCOMPARE(refused.error().kind(), Kind::network);
-        QVERIFY(!refused.error().description().isEmpty());
-    }
-
-    void descriptionsFollowTheLanguageWhenRead() {
+    void descriptionsFollowTheLanguage() {
         script(200, "{}");
         const auto result = QCoro::waitFor(m_client->requestOTP(QStringLiteral("a@b.c")));
+        // Transport failures in Qt's words, in the language of the moment.
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        APIClient nowhere(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort())));
+        closed.close();
+        const QString english =
+            QCoro::waitFor(nowhere.fetchMe(QStringLiteral("t"))).error().description();
         Localization::shared().setLanguage(AppLanguage::de);
+        QVERIFY(QCoro::waitFor(nowhere.fetchMe(QStringLiteral("t"))).error().description() !=
+                english);
+        // Our own descriptions when they are read.
         QCOMPARE(result.error().description(), QStringLiteral("Unerwartete Serverantwort"));
         Localization::shared().setLanguage(AppLanguage::ru);
         QCOMPARE(APIError::unauthorized().description(), QStringLiteral("Требуется вход"));

@@ -81,6 +81,9 @@ private slots:
         QTest::newRow("created_at missing")
             << me("").replace(",\"created_at\":\"2025-01-01T00:00:00Z\"", "") << "created_at";
         QTest::newRow("expires_at a number") << me(R"("expires_at":5,)") << "expires_at";
+        // Deeper than any record, even under a key nobody reads: refused before parsing.
+        QTest::newRow("nested too deeply")
+            << me("\"x\":" + QString(33, u'[') + QString(33, u']') + u',') << "nested too deeply";
     }
     void rejectsBadBodies() {
         QFETCH(QByteArray, body);

@@ -101,16 +101,11 @@ private slots:
         prompter.write("[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/bin/touch " +
                        marker.toUtf8() + "\n");
         prompter.close();
+        QFile fixture(QStringLiteral(VELOXA_PROMPTING_BUS_CONF));
         QFile config(dir.filePath(QStringLiteral("bus.conf")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
-                     "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
-                     "busconfig.dtd\">\n<busconfig><type>session</type>"
-                     "<listen>unix:tmpdir=/tmp</listen><servicedir>" +
-                     dir.filePath(QStringLiteral("services")).toUtf8() +
-                     "</servicedir><standard_session_servicedirs/><policy context=\"default\">"
-                     "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                     "<allow own=\"*\"/></policy></busconfig>\n");
+        QVERIFY(fixture.open(QIODevice::ReadOnly) && config.open(QIODevice::WriteOnly));
+        config.write(fixture.readAll().replace("@SERVICES@",
+                                               dir.filePath(QStringLiteral("services")).toUtf8()));
         config.close();
         QProcess child;
         auto env = QProcessEnvironment::systemEnvironment();
