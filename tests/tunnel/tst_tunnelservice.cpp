@@ -252,42 +252,6 @@ private slots:
                  (QStringList{cleanup, run, resume, resume, resume, cleanup}));
     }
 
-    void badFramesNeverStopTheService() {
-        TunnelServiceProcess service;
-        QVERIFY(service.start());
-        RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        QCOMPARE(errorOf(client.request({{"op", "frobnicate"}})),
-                 QStringLiteral("Unknown operation \"frobnicate\""));
-        QCOMPARE(client.request({{"op", 7}})->value("ok", true), false);
-        QCOMPARE(errorOf(client.request({{"op", "load"}, {"identifier", 5}})),
-                 QStringLiteral("The request has no identifier"));
-        QCOMPARE(client.request({{"op", "save"}, {"configuration", {{"isEnabled", "yes"}}}})
-                     ->value("ok", true),
-                 false);
-        QCOMPARE(errorOf(client.request({{"op", "start"}, {"identifier", "missing"}})),
-                 QStringLiteral("No such configuration"));
-
-        client.writeRaw("{not json\n");
-        QCOMPARE(text((*client.next())["error"]), QStringLiteral("Malformed request"));
-        QVERIFY(client.waitForClosed());
-
-        RawControlClient big;
-        QVERIFY(big.connectTo(service.controlSocket()));
-        big.writeRaw(QByteArray(1024 * 1024 + 10, 'a'));
-        QCOMPARE(text((*big.next())["error"]), QStringLiteral("Request too large"));
-        QVERIFY(big.waitForClosed());
-
-        RawControlClient vanishing;
-        QVERIFY(vanishing.connectTo(service.controlSocket()));
-        vanishing.writeRaw("{\"id\":1,\"op\":\"loadAll\"}\n{\"id\":2,\"op\":\"sa");
-        vanishing.socket().abort();
-
-        RawControlClient after;
-        QVERIFY(after.connectTo(service.controlSocket()));
-        QVERIFY(after.request({{"op", "hello"}})->value("ok", false));
-    }
-
     // The statistics are the totals of the whole connection: the counters of every engine
     // run of it, from the interface's kernel counters; a new connection starts from zero.
     void countersCarryOnAcrossEngineRuns() {
@@ -340,39 +304,36 @@ private slots:
         QCOMPARE(ask(), QByteArray(R"({"rx_bytes":100,"tx_bytes":10})"));
     }
 
-    void sigtermWhileConnectedLeavesNothingRunning() {
+    // No engine outlives a stop or the service: one that ignores SIGTERM is killed after
+    // the grace period; the service's own end takes its engine along, even a SIGKILL.
+    void noEngineOutlivesAStop_data() {
+        QTest::addColumn<QByteArray>("behaviour");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("user stops a stubborn engine")
+            << QByteArray(R"({"ignore_sigterm":true})") << "stop";
+        QTest::newRow("service stopped") << QByteArray(R"({"slow_stop_ms":300})") << "terminate";
+        QTest::newRow("service killed") << QByteArray("{}") << "kill";
+    }
+    void noEngineOutlivesAStop() {
+        QFETCH(QByteArray, behaviour);
+        QFETCH(QString, how);
         TunnelServiceProcess service;
         QVERIFY(service.start());
         RawControlClient client;
         QVERIFY(client.connectTo(service.controlSocket()));
         const QString id =
-            connectTunnel(client, TunnelServiceProcess::engineConfig("v", {{"slow_stop_ms", 300}}));
+            connectTunnel(client, TunnelServiceProcess::engineConfig("v", json::parse(behaviour)));
         QVERIFY(!id.isEmpty());
-        QCOMPARE(service.terminate(), 0);
-        QCOMPARE(service.enginesRunning(), 0);
-        QVERIFY(!QFileInfo::exists(service.controlSocket()));
-
-        // SIGKILL of the service takes its engine down with it.
-        QVERIFY(service.start());
-        RawControlClient second;
-        QVERIFY(second.connectTo(service.controlSocket()));
-        second.op("start", id);
-        QVERIFY(second.waitForStatus(id, 3));
-        service.kill();
+        if (how == u"stop") {
+            client.op("stop", id);
+            QCOMPARE(*client.waitForStatus(id, 1), (QList<int>{5, 1})); // after the grace
+        } else if (how == u"terminate") {
+            QCOMPARE(service.terminate(), 0);
+            QVERIFY(!QFileInfo::exists(service.controlSocket()));
+        } else {
+            service.kill();
+        }
         QTRY_COMPARE(service.enginesRunning(), 0);
-    }
-
-    void stubbornEngineIsKilled() {
-        TunnelServiceProcess service;
-        QVERIFY(service.start());
-        RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString id = connectTunnel(
-            client, TunnelServiceProcess::engineConfig("v", {{"ignore_sigterm", true}}));
-        QVERIFY(!id.isEmpty());
-        client.op("stop", id);
-        QCOMPARE(*client.waitForStatus(id, 1), (QList<int>{5, 1})); // after the 1.5 s grace
-        QCOMPARE(service.enginesRunning(), 0);
     }
 };
 
