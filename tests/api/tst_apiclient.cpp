@@ -97,30 +97,30 @@ private slots:
     void statusMapping_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("kind"); // -1: success
         QTest::addColumn<QString>("description");
-        const QByteArray limit = R"({"replace_token":"r","max_devices":2,"devices":[]})";
-        QTest::newRow("409 device limit")
-            << 409 << limit << int(Kind::deviceLimitReached) << "Device limit exceeded";
-        QTest::newRow("409 message")
-            << 409 << QByteArray(R"({"error":"Busy"})") << int(Kind::server) << "Busy";
-        QTest::newRow("409 empty")
-            << 409 << QByteArray() << int(Kind::server) << "Ошибка сервера (409)";
-        QTest::newRow("401 message") << 401 << QByteArray(R"({"error":"Code expired"})")
-                                     << int(Kind::server) << "Code expired";
-        QTest::newRow("401 empty")
-            << 401 << QByteArray() << int(Kind::unauthorized) << "Sign-in required";
-        QTest::newRow("401 with limit body")
-            << 401 << limit << int(Kind::unauthorized) << "Sign-in required";
-        QTest::newRow("500 html") << 500 << QByteArray("<html>oops</html>") << int(Kind::server)
-                                  << "Ошибка сервера (500)";
-        QTest::newRow("400 message") << 400 << QByteArray(R"({"error":"Invalid code"})")
-                                     << int(Kind::server) << "Invalid code";
-        QTest::newRow("200 empty object")
-            << 200 << QByteArray("{}") << int(Kind::decoding) << "Unexpected server response";
-        QTest::newRow("204 no body")
-            << 204 << QByteArray() << int(Kind::decoding) << "Unexpected server response";
-        QTest::newRow("200 ok false") << 200 << QByteArray(R"({"ok":false})") << -1 << "";
+        const char* limit = R"({"replace_token":"r","max_devices":2,"devices":[]})";
+        const char* unexpected = "Unexpected server response";
+        const struct {
+            int status;
+            const char* body;
+            Kind kind;
+            const char* description;
+        } rows[] = {{409, limit, Kind::deviceLimitReached, "Device limit exceeded"},
+                    {409, R"({"error":"Busy"})", Kind::server, "Busy"},
+                    {409, "", Kind::server, "Ошибка сервера (409)"},
+                    {401, R"({"error":"Code expired"})", Kind::server, "Code expired"},
+                    {401, "", Kind::unauthorized, "Sign-in required"},
+                    {401, limit, Kind::unauthorized, "Sign-in required"},
+                    {500, "<html>oops</html>", Kind::server, "Ошибка сервера (500)"},
+                    {400, R"({"error":"Invalid code"})", Kind::server, "Invalid code"},
+                    {200, "{}", Kind::decoding, unexpected},
+                    {204, "", Kind::decoding, unexpected},
+                    {200, R"({"ok":false})", Kind(-1), ""}};
+        for (const auto& row : rows)
+            QTest::addRow("%d %s", row.status, row.body)
+                << row.status << QByteArray(row.body) << int(row.kind)
+                << QString::fromUtf8(row.description);
     }
     void statusMapping() {
         QFETCH(int, status);

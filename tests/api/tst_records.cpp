@@ -123,30 +123,22 @@ private slots:
     void expiryForms_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("utc"); // empty: no date
-        QTest::newRow("zulu") << "2025-06-30T12:00:00Z"
-                              << "2025-06-30T12:00:00.000Z";
-        QTest::newRow("fraction and offset") << "2025-06-30T12:00:00.123+03:00"
-                                             << "2025-06-30T09:00:00.123Z";
-        QTest::newRow("long fraction") << "2025-06-30T12:00:00.123456Z"
-                                       << "2025-06-30T12:00:00.123Z";
-        QTest::newRow("negative offset") << "2025-06-30T23:30:00-01:30"
-                                         << "2025-07-01T01:00:00.000Z";
-        QTest::newRow("lower-case t and z") << "2025-06-30t12:00:00.5z"
-                                            << "2025-06-30T12:00:00.500Z";
-        QTest::newRow("no zone") << "2025-06-30T12:00:00"
-                                 << "";
-        QTest::newRow("date only") << "2025-06-30"
-                                   << "";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("word") << "tomorrow"
-                              << "";
-        QTest::newRow("bad month") << "2025-13-01T00:00:00Z"
-                                   << "";
-        QTest::newRow("space separator") << "2025-06-30 12:00:00Z"
-                                         << "";
-        QTest::newRow("bad offset") << "2025-06-30T12:00:00+25:00"
-                                    << "";
+        const char* const forms[][2] = {
+            {"2025-06-30T12:00:00Z", "2025-06-30T12:00:00.000Z"},
+            {"2025-06-30T12:00:00.123+03:00", "2025-06-30T09:00:00.123Z"},
+            {"2025-06-30T12:00:00.123456Z", "2025-06-30T12:00:00.123Z"},
+            {"2025-06-30T23:30:00-01:30", "2025-07-01T01:00:00.000Z"},
+            {"2025-06-30t12:00:00.5z", "2025-06-30T12:00:00.500Z"},
+            // No zone, no time, nothing, a word, no such month, a space, no such offset.
+            {"2025-06-30T12:00:00", ""},
+            {"2025-06-30", ""},
+            {"", ""},
+            {"tomorrow", ""},
+            {"2025-13-01T00:00:00Z", ""},
+            {"2025-06-30 12:00:00Z", ""},
+            {"2025-06-30T12:00:00+25:00", ""}};
+        for (const auto& [text, utc] : forms)
+            QTest::addRow("'%s'", text) << QString::fromLatin1(text) << QString::fromLatin1(utc);
     }
     void expiryForms() {
         QFETCH(QString, text);

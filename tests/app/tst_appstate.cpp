@@ -4,7 +4,7 @@
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
-#include "support/TunnelServiceProcess.h"
+#include "support/TunnelFixtures.h"
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QCoro/QCoroTask>
@@ -341,7 +341,7 @@ private slots:
         signIn(*state, dev::DevService::activeSeed);
         state->setSelectedRegion(Region::De);
         connectAndSettle(*state);
-        QCOMPARE(QString::fromStdString(storedConfigurations()[0]["localizedDescription"]),
+        QCOMPARE(fixtures::text(storedConfigurations()[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Germany"));
         QCOMPARE(state->vpnErrorMessage(), std::nullopt);
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Germany · Frankfurt"));
@@ -359,9 +359,9 @@ private slots:
         connectAndSettle(*state);
         const auto stored = storedConfigurations();
         QCOMPARE(stored.size(), 1u);
-        QCOMPARE(QString::fromStdString(stored[0]["localizedDescription"]),
+        QCOMPARE(fixtures::text(stored[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Russia"));
-        QVERIFY(QString::fromStdString(stored[0]["providerConfiguration"]["SingboxConfig"])
+        QVERIFY(fixtures::text(stored[0]["providerConfiguration"]["SingboxConfig"])
                     .contains(QStringLiteral("\"interface_name\":\"veloxa-ru\"")));
         QCOMPARE(state->connectedRegionLabel(), QStringLiteral("Russia · Moscow"));
     }

@@ -1,6 +1,6 @@
 #include "platform/ipc/LocalXPCConnection.h"
 #include "platform/netext/TunnelServiceClient.h"
-#include "support/TunnelServiceProcess.h"
+#include "support/TunnelFixtures.h"
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QLocalServer>
@@ -17,7 +17,6 @@ class TestTunnelsManager : public QObject {
     std::unique_ptr<TunnelServiceProcess> service;
     std::unique_ptr<TunnelServiceClient> client;
     const Bundle& bundle = TunnelServiceProcess::clientBundle();
-    const QString ours = QStringLiteral("net.veloxa.client.network-extension");
 
     SingboxTunnelsManager::Pointer loadManager() {
         return TunnelServiceProcess::loadManager(*client);
@@ -67,16 +66,12 @@ private slots:
     void keepsOnlyThisExtensionsConfigurations() {
         RawControlClient raw;
         QVERIFY(raw.connectTo(service->controlSocket()));
-        for (const auto& [name, provider] : {std::pair{"first", ours.toStdString()},
-                                             std::pair{"foreign", std::string("com.example.other")},
-                                             std::pair{"second", ours.toStdString()}})
-            raw.request({{"op", "save"},
-                         {"configuration",
-                          {{"localizedDescription", name},
-                           {"isEnabled", true},
-                           {"providerBundleIdentifier", provider},
-                           {"serverAddress", name},
-                           {"providerConfiguration", json::object()}}}});
+        for (const char* name : {"first", "foreign", "second"}) {
+            auto configuration = fixtures::configuration(QString::fromLatin1(name), "{}");
+            if (name == std::string_view("foreign"))
+                configuration["providerBundleIdentifier"] = "com.example.other";
+            QVERIFY(!fixtures::save(raw, configuration).isEmpty());
+        }
         const auto manager = loadManager();
         QVERIFY(manager);
         QCOMPARE(manager->tunnels().size(), 2);
@@ -104,13 +99,10 @@ private slots:
         QTRY_VERIFY(modified.has_value());
         QCOMPARE(*modified, std::nullopt);
         const auto stored = storedConfigurations()[0];
-        QCOMPARE(QString::fromStdString(stored["localizedDescription"]),
-                 QStringLiteral("Veloxa — Russia"));
-        QCOMPARE(QString::fromStdString(stored["serverAddress"]),
-                 QStringLiteral("Veloxa — Russia"));
-        QCOMPARE(QString::fromStdString(stored["providerBundleIdentifier"]), ours);
-        QCOMPARE(QString::fromStdString(stored["providerConfiguration"]["SingboxConfig"]),
-                 QStringLiteral("{\"ru\":1}"));
+        const auto wanted =
+            fixtures::configuration(QStringLiteral("Veloxa — Russia"), "{\"ru\":1}");
+        for (const auto& [key, value] : wanted.items()) // renamed, rewritten, still ours
+            QCOMPARE(fixtures::text(stored[key]), fixtures::text(value));
         QCOMPARE(manager->tunnels().first(), container); // same container, same place
 
         std::optional<std::optional<QString>> removed;
@@ -151,14 +143,9 @@ private slots:
     void disabledConfigurationIsEnabledFirst() {
         RawControlClient raw;
         QVERIFY(raw.connectTo(service->controlSocket()));
-        raw.request({{"op", "save"},
-                     {"configuration",
-                      {{"localizedDescription", "off"},
-                       {"isEnabled", false},
-                       {"providerBundleIdentifier", ours.toStdString()},
-                       {"serverAddress", "off"},
-                       {"providerConfiguration",
-                        {{"SingboxConfig", TunnelServiceProcess::engineConfig("v9")}}}}}});
+        fixtures::save(raw,
+                       fixtures::configuration(QStringLiteral("off"),
+                                               TunnelServiceProcess::engineConfig("v9"), false));
         const auto manager = loadManager();
         const auto container = manager->tunnels().first();
         QVERIFY(!container->tunnelProvider()->isEnabled);
