@@ -16,9 +16,10 @@ the configuration's allowed_ips also names and a user's firewall table are put i
 and rules, routes, links, addresses, the nftables ruleset and resolv.conf are recorded.
 
 Checks while connected: names resolve through the tunnel (and a query sent straight to the
-LAN's resolver never reaches it); IPv6 to the internet does not leave; IPv4 to the internet
-goes through the tunnel; the router's web page still answers over IPv4 and IPv6; the other
-program's and the user's routing stay as they were. Then wireguard-go is killed once (the
+LAN's resolver, over UDP or TCP, never reaches it); IPv6 to the internet does not leave;
+IPv4 to the internet goes through the tunnel, and a program that binds its socket to the
+LAN interface gets nothing out; the router's web page still answers over IPv4 and IPv6;
+the other program's and the user's routing stay as they were. Then wireguard-go is killed once (the
 reconnect time is measured) and kept dead for a while: status stays reasserting until the
 tunnel is back by itself, nothing leaves meanwhile, and the server's name is never looked
 up again (the LAN's resolver forgets it once connected). After the disconnect everything
@@ -43,6 +44,7 @@ USER_FIREWALL = ("table inet userfw {\n chain input {\n"
                  "  type filter hook input priority filter; policy accept;\n"
                  "  ct state invalid drop\n }\n}\n")
 HOLD_SECONDS = 4
+RESOLV = "cat /etc/resolv.conf"
 
 PROBE = r"""
 import json, socket, struct, sys, urllib.request
@@ -63,12 +65,25 @@ def query(server, name):
 def get(url):
     with web.open(url, timeout=timeout) as reply:
         return json.loads(reply.read()).get("ip")
+def tcp(server, port):
+    socket.create_connection((server, int(port)), timeout).close()
+    return "connected"
+def bound(device, host):  # as a program that binds its socket to the LAN interface
+    with socket.socket() as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_BINDTODEVICE, device.encode())
+        s.settimeout(timeout)
+        s.connect((host, 80))
+        s.sendall(b"GET /ip HTTP/1.0\r\n\r\n")
+        reply = b""
+        while chunk := s.recv(4096):
+            reply += chunk
+    return json.loads(reply.split(b"\r\n\r\n", 1)[1]).get("ip")
 out = {}
 for probe in probes:
     kind, _, argument = probe.partition(" ")
     try:
-        value = {"lookup": lookup, "get": get}[kind](argument) if kind != "query" else \
-            query(*argument.split(" "))
+        value = {"lookup": lookup, "get": get, "query": query, "tcp": tcp,
+                 "bound": bound}[kind](*argument.split(" "))
         out[probe] = {"ok": True, "value": value}
     except Exception as e:
         out[probe] = {"ok": False, "value": f"{type(e).__name__}: {e}"}
@@ -110,6 +125,7 @@ def main():
     info = lab.describe()
     whoami = info["whoami"]
     lan_resolver, lan_resolver6 = info["lan_resolvers"]
+    echo = netns_lab.ECHO
 
     def in_client(*command, timeout=10, env=None):
         return subprocess.run(lab.within(lab.cli, *command), capture_output=True, text=True,
@@ -129,7 +145,7 @@ def main():
         return {" ".join(args): in_client(*args).stdout for args in (
             ["ip", "-4", "rule"], ["ip", "-6", "rule"], ["ip", "-4", "route", "show", "table", "all"],
             ["ip", "-6", "route", "show", "table", "all"], ["ip", "-o", "link"],
-            ["ip", "-o", "address"], ["nft", "list", "ruleset"], ["cat", "/etc/resolv.conf"])}
+            ["ip", "-o", "address"], ["nft", "list", "ruleset"], RESOLV.split())}
 
     def others_routing():
         """The routing that belongs to the other program and to the user."""
@@ -246,7 +262,7 @@ def main():
                 f"query {lan_resolver6} {whoami['name']}", f"get {info['ip_echo']}",
                 f"get {info['ip_echo6']}", f"get {info['exit_only']}/ip",
                 f"get {info['router_page']}", f"get {info['router_page6']}",
-                f"get {info['work_host']}"]
+                f"get {info['work_host']}", f"tcp {lan_resolver} 53", f"bound vc0 {echo}"]
             seen = probe(connected_probes, 3)
             phase.rounds = 1
             phases["connected"] = phase.end()
@@ -268,6 +284,9 @@ def main():
                   f"echo saw {seen[connected_probes[3]]['value']}")
             check(value(f"get {info['exit_only']}/ip") == TUNNEL_ADDRESS,
                   "a site only the exit reaches answers")
+            check(not seen[f"bound vc0 {echo}"]["ok"],
+                  "a program that binds its socket to the LAN interface gets nothing out",
+                  f"the echo saw {seen[f'bound vc0 {echo}']['value']}")
             for p in connected_probes[6:8]:
                 check(seen[p]["ok"], f"the router's web page answers ({p.split()[1]})",
                       seen[p]["value"])
@@ -280,6 +299,13 @@ def main():
             check(others_routing() == others_before,
                   "the other program's rule and table and the user's route stay as they were",
                   f"now {others_routing()}, before {others_before}")
+            now = snapshot()
+            gone = {key: sorted(set(before[key].splitlines()) - set(now[key].splitlines()))
+                    for key in before}
+            check(not any(gone.values()) and now[RESOLV] == before[RESOLV],
+                  "the engine only adds: every rule, route, link, address and firewall line "
+                  "from before is still there, resolv.conf is untouched",
+                  f"gone: { {k: v for k, v in gone.items() if v} }")
 
         # ---- reasserting: the data path crashes once, then is kept down for a while
         if connected:
@@ -288,7 +314,8 @@ def main():
                                     f"query {lan_resolver} {whoami['name']}",
                                     f"query {lan_resolver6} {whoami['name']}",
                                     f"get {info['ip_echo']}", f"get {info['ip_echo6']}",
-                                    f"get {info['work_host']}"])
+                                    f"get {info['work_host']}", f"tcp {lan_resolver} 53",
+                                    f"bound vc0 {echo}"])
             mark = statuses.mark()
             try:
                 killed = check(lab.kill_data_path(lab.tunnel_interface),
