@@ -3,6 +3,7 @@
 #include "Network.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -127,6 +128,17 @@ void WireGuardTunnel::down(bool keepConnection) {
         change::removeStaleSocket(m_host, m_config.interfaceName);
     }
     m_ifindex = -1;
+}
+
+std::optional<std::string> WireGuardTunnel::dataPathGone() {
+    int status = 0;
+    if (m_daemon > 0 && ::waitpid(m_daemon, &status, WNOHANG) == m_daemon) {
+        m_daemon = -1; // reaped: its number may belong to another process from now on
+        return "wireguard-go ended unexpectedly";
+    }
+    if (!linkAlive())
+        return "the interface " + m_config.interfaceName + " disappeared";
+    return std::nullopt;
 }
 
 bool WireGuardTunnel::linkAlive() const {
@@ -407,7 +419,8 @@ void WireGuardTunnel::stopDaemon() {
     ::kill(m_daemon, SIGTERM);
     for (int i = 0; i < 40; ++i) { // up to 2 s
         int status = 0;
-        if (::waitpid(m_daemon, &status, WNOHANG) == m_daemon) {
+        const pid_t done = ::waitpid(m_daemon, &status, WNOHANG);
+        if (done == m_daemon || (done < 0 && errno != EINTR)) {
             m_daemon = -1;
             return;
         }

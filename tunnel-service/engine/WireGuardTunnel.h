@@ -42,10 +42,11 @@ public:
     // Undoes what the ledger records: everything, or only the run-lived steps.
     void down(bool keepConnection);
 
-    // The userspace daemon, when it runs one (-1 otherwise).
-    pid_t daemonPid() const { return m_daemon; }
     // "kernel" or "wireguard-go".
     const char* implementation() const { return m_daemon > 0 ? "wireguard-go" : "kernel"; }
+    // Why the data path is gone (wireguard-go ended, the interface vanished), or nothing
+    // while it runs.
+    std::optional<std::string> dataPathGone();
     // Whether the interface this run made is still there.
     bool linkAlive() const;
 

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <fstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace veloxa::engine;
@@ -130,16 +129,9 @@ int run(const std::string& configPath, const std::string& statePath, bool resume
         }
         // The daemon or the interface went away: the connection's steps keep traffic in
         // while the service restarts the engine.
-        const pid_t daemon = tunnel.daemonPid();
-        int status = 0;
-        std::string reason;
-        if (daemon > 0 && ::waitpid(daemon, &status, WNOHANG) == daemon)
-            reason = "wireguard-go ended unexpectedly";
-        else if (!tunnel.linkAlive())
-            reason = "the interface " + name + " disappeared";
-        if (!reason.empty()) {
+        if (const auto gone = tunnel.dataPathGone()) {
             tunnel.down(true);
-            say(reason);
+            say(*gone);
             return DataPathDied;
         }
     }
