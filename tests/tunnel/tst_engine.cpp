@@ -39,12 +39,20 @@ std::string token(const std::string& text, const std::string& name) {
 // delete what does not, and deleting an interface takes its routes along.
 class FakeSystem : public Runner {
 public:
-    FakeSystem() {
+    explicit FakeSystem(bool resolved = false) {
         host.root = dir.path().toStdString();
         for (const auto& [path, text] : {std::pair{"/proc/net/if_inet6", "1\n"},
                                          {"/proc/sys/net/ipv4/conf/all/src_valid_mark", "0\n"},
                                          {"/sys/class/net/eth0/ifindex", "2\n"}})
             write(path, text);
+        if (resolved) { // systemd-resolved runs, and this is the system's network namespace
+            write("/run/systemd/resolve/stub-resolv.conf", "nameserver 127.0.0.53\n");
+            for (const std::string process : {"self", "1"}) {
+                QDir().mkpath(QString::fromStdString(host.path("/proc/" + process + "/ns")));
+                QFile::link("net:[4026531840]",
+                            QString::fromStdString(host.path("/proc/" + process + "/ns/net")));
+            }
+        }
         // Another program's rule and table at the engine's old fixed numbers, the LAN,
         // and a user's route to a prefix the tunnel also routes.
         objects = {"ip -4 rule table 30309 priority 30308",
@@ -106,6 +114,13 @@ public:
             dels.push_back("link " + argv[4]);
             return {0, {}};
         }
+        if (line.starts_with("resolvectl dns ") || line.starts_with("resolvectl revert ")) {
+            const std::string object = "resolved " + argv[2];
+            if (argv[1] == "dns" && !objects.contains("link " + argv[2]))
+                return {1, "Failed to resolve interface"};
+            (argv[1] == "dns" ? adds : dels).push_back(object);
+            argv[1] == "dns" ? (void)objects.insert(object) : (void)objects.erase(object);
+        }
         if (line.starts_with("wg setconf "))
             wgInput = input;
         if (line.starts_with("ip -N ") && line.ends_with(" -j rule show"))
@@ -131,6 +146,7 @@ public:
     }
     void removeLink(const std::string& name) {
         objects.erase("link " + name);
+        objects.erase("resolved " + name);
         std::erase_if(objects, [&](const std::string& o) { return token(o, "dev") == name; });
         QDir(QString::fromStdString(host.path("/sys/class/net/" + name))).removeRecursively();
     }
@@ -253,16 +269,19 @@ private slots:
         QTest::addColumn<bool>("guarded");
         QTest::addColumn<bool>("routesIpv6");
         QTest::addColumn<bool>("redirectsDns");
-        QTest::newRow("full tunnel") << "full" << true << true << true;
-        QTest::newRow("split tunnel") << "split" << false << false << true;
-        QTest::newRow("IPv4 only, no DNS") << "v4" << true << false << false;
+        QTest::addColumn<bool>("resolved");
+        QTest::newRow("full tunnel") << "full" << true << true << true << false;
+        QTest::newRow("full tunnel, systemd-resolved") << "full" << true << true << true << true;
+        QTest::newRow("split tunnel") << "split" << false << false << true << false;
+        QTest::newRow("IPv4 only, no DNS") << "v4" << true << false << false << true;
     }
     void connection() {
         QFETCH(QString, shape);
         QFETCH(bool, guarded);
         QFETCH(bool, routesIpv6);
         QFETCH(bool, redirectsDns);
-        FakeSystem system;
+        QFETCH(bool, resolved);
+        FakeSystem system(resolved);
         const std::string before = system.state();
         Engine engine(system, config(tweak(shape)));
         const auto up = engine.tunnel->up(false, {});
@@ -285,6 +304,7 @@ private slots:
                                 [](const std::string& o) { return o.starts_with("ip -6 rule"); }),
             routesIpv6);
         QCOMPARE(system.objects.contains("nft inet veloxa-dns"), redirectsDns);
+        QCOMPARE(system.objects.contains("resolved vx0"), resolved && redirectsDns);
         QCOMPARE(system.wgInput.find("FwMark") != std::string::npos, shape != "split");
         if (guarded) {
             // The LAN leaves in the clear; a route through its router to elsewhere does not.

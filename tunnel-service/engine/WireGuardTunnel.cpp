@@ -7,6 +7,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -33,6 +35,30 @@ std::string readLink(const std::string& path) {
     char target[256] = {};
     const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
     return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// systemd-resolved knows interfaces by index in its own network namespace; from another
+// one the same index is some other interface of the host.
+bool inSystemNamespace(const Host& host) {
+    const std::string mine = readLink(host.path("/proc/self/ns/net"));
+    const std::string system = readLink(host.path("/proc/1/ns/net"));
+    if (!system.empty())
+        return mine == system;
+    // Where process 1 is hidden (the unit's ProtectProc), a namespace made by "ip netns"
+    // still has its name under /run/netns.
+    struct stat self {};
+    if (::stat(host.path("/proc/self/ns/net").c_str(), &self) != 0)
+        return false;
+    DIR* names = ::opendir(host.path("/run/netns").c_str());
+    bool named = false;
+    while (const dirent* entry = names ? ::readdir(names) : nullptr) {
+        struct stat other {};
+        named = named || (::stat((host.path("/run/netns/") + entry->d_name).c_str(), &other) == 0 &&
+                          other.st_ino == self.st_ino && other.st_dev == self.st_dev);
+    }
+    if (names)
+        ::closedir(names);
+    return !named;
 }
 
 const char* srcValidMark = "net/ipv4/conf/all/src_valid_mark";
@@ -391,10 +417,8 @@ std::expected<void, std::string> WireGuardTunnel::applyRoutes() {
 }
 
 std::expected<void, std::string> WireGuardTunnel::applyResolved() {
-    // systemd-resolved knows interfaces by index in its own network namespace; from
-    // another one the same index is some other interface of the host.
     if (m_config.dnsServers.empty() || !m_host.exists("/run/systemd/resolve") ||
-        readLink(m_host.path("/proc/self/ns/net")) != readLink(m_host.path("/proc/1/ns/net")))
+        !inSystemNamespace(m_host))
         return {};
     const std::string& name = m_config.interfaceName;
     auto at = m_ledger.record(change::resolvedLink(name));
