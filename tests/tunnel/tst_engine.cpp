@@ -103,7 +103,7 @@ public:
             return {0, {}};
         }
         if (line.starts_with("ip link add dev ")) {
-            if (!kernelWireGuard || objects.contains("link " + argv[4]))
+            if (objects.contains("link " + argv[4]))
                 return {2, "Error: Unknown device type."};
             addLink(argv[4], argv[6]);
             adds.push_back("link " + argv[4]);
@@ -198,7 +198,6 @@ public:
     std::map<std::string, std::string> firewall;
     std::string wgInput;
     std::size_t failAt = 0; // the n-th command fails (1-based; 0: none)
-    bool kernelWireGuard = true;
     int lookups = 0;
 };
 
@@ -238,20 +237,18 @@ json tweak(const QString& name) {
     return json::object();
 }
 
+// One engine run against the fake system, with the ledger the system holds.
 struct Engine {
-    FakeSystem& system;
     std::string path;
     std::unique_ptr<WireGuardTunnel> tunnel;
-    std::vector<std::string> said;
 
-    Engine(FakeSystem& s, const WireGuardConfig& c, bool mustLoad = true) : system(s) {
-        path = system.dir.filePath("engine-state.json").toStdString();
+    Engine(FakeSystem& system, const WireGuardConfig& c)
+        : path(system.dir.filePath("engine-state.json").toStdString()) {
         auto previous = Ledger::load(path);
-        if (mustLoad && !previous)
+        if (!previous)
             qFatal("%s", previous.error().c_str());
-        tunnel = std::make_unique<WireGuardTunnel>(
-            c, system.host, path, previous ? std::move(*previous) : std::nullopt,
-            [this](const std::string& line) { said.push_back(line); });
+        tunnel = std::make_unique<WireGuardTunnel>(c, system.host, path, std::move(*previous),
+                                                   [](const std::string&) {});
     }
     bool ledgerExists() const { return QFile::exists(QString::fromStdString(path)); }
 };
