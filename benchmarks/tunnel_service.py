@@ -53,8 +53,9 @@ try:
     time.sleep(0.5)
     idle_rss = rss_kb(service.pid)
 
-    engine_doc = json.dumps({"inbounds": [{"type": "tun", "interface_name": "veloxa0"}],
-                             "fake_engine": {"ready_delay_ms": 0}})
+    # fake-engine reads its options from the tun inbound's tag.
+    engine_doc = json.dumps({"inbounds": [{"type": "tun", "interface_name": "veloxa0",
+                                           "tag": 'fake-engine:{"ready_delay_ms":0}'}]})
     config = request("save", configuration={
         "localizedDescription": "Bench", "isEnabled": True, "serverAddress": "Bench",
         "providerBundleIdentifier": "net.veloxa.client.network-extension",
