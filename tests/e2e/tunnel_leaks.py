@@ -186,6 +186,11 @@ def main():
             self.stopping = True
             self.thread.join(60)
 
+    escapes = [f"lookup {whoami['name']}", f"query {lan_resolver} {whoami['name']}",
+               f"query {lan_resolver6} {whoami['name']}", f"get {info['ip_echo']}",
+               f"get {info['ip_echo6']}", f"get {info['work_host']}", f"tcp {lan_resolver} 53",
+               f"bound vc0 {echo}"]
+
     def tunnel_answers():
         return probe([f"get {info['exit_only']}/ip"], 0.3)[f"get {info['exit_only']}/ip"]["ok"]
 
@@ -212,8 +217,8 @@ def main():
         before, others_before = snapshot(), others_routing()
 
         # The built-in engine is the default where sing-box is missing; named otherwise.
-        s.start_tunnel_service(engine="" if shutil.which("sing-box") is None
-                               else f"{engine_binary} run -c {{config}}")
+        engine = "" if shutil.which("sing-box") is None else f"{engine_binary} run -c {{config}}"
+        service = s.start_tunnel_service(engine=engine)
         statuses = StatusLog(f"{s.root}/run/tunnel.sock")
         s.wait_for("the status listener", statuses.listening.is_set, 5)
         private = netns_lab.sh("wg", "genkey", capture=True).strip()
@@ -310,12 +315,7 @@ def main():
         # ---- reasserting: the data path crashes once, then is kept down for a while
         if connected:
             phase = Phase()
-            prober = Prober(phase, [f"lookup {whoami['name']}",
-                                    f"query {lan_resolver} {whoami['name']}",
-                                    f"query {lan_resolver6} {whoami['name']}",
-                                    f"get {info['ip_echo']}", f"get {info['ip_echo6']}",
-                                    f"get {info['work_host']}", f"tcp {lan_resolver} 53",
-                                    f"bound vc0 {echo}"])
+            prober = Prober(phase, escapes)
             mark = statuses.mark()
             try:
                 killed = check(lab.kill_data_path(lab.tunnel_interface),
@@ -352,6 +352,34 @@ def main():
                 check(not phase.lan_queries,
                       "the LAN's resolver sees no query while reasserting (and the server's "
                       "name is never looked up again)", summary(phase.lan_queries))
+
+        # ---- the service crashes (its engine dies with it); the next one restores
+        if connected and figures.get("answer back") is not None:
+            phase = Phase()
+            prober = Prober(phase, escapes)
+            held = {k: v for k, v in snapshot().items() if "rule" in k}  # rules, nftables
+            try:
+                service.kill()
+                time.sleep(2)
+                service = s.start_tunnel_service(engine=engine, name="tunnel-service-restarted")
+                started = time.monotonic()
+                back = s.poll(lambda: status() == 3 and tunnel_answers(), 30, 0.02)
+                figures["restore"] = time.monotonic() - started if back else None
+                phases["service restart"] = phase.end()
+            finally:
+                prober.stop()
+            check(back, "a service killed outright is followed by one that restores the "
+                  "connection", f"status {status()}")
+            check(not any(phase.leaks.values()) and not phase.lan_queries,
+                  "nothing leaves in the clear while no service runs and while the next one "
+                  "restores the connection",
+                  f"{phase.leaks}, LAN resolver got {summary(phase.lan_queries)}")
+            now = {k: v for k, v in snapshot().items() if "rule" in k}
+            check(now == held,
+                  "the restored connection has the same rules and firewall as before the crash",
+                  "".join("".join(difflib.unified_diff(held[k].splitlines(True),
+                                                       now[k].splitlines(True), k, k, n=0))
+                          for k in held))
 
         # ---- after the disconnect
         mark = statuses.mark()
@@ -408,6 +436,9 @@ def main():
         print(f"data path kept dead for {HOLD_SECONDS} s ({figures['kills']} kills): first "
               f"answer through the tunnel {seconds(figures['hold answer back'])} after the "
               f"hold ended")
+    if "restore" in figures:
+        print(f"service killed outright, a new one started 2 s later: first answer through "
+              f"the tunnel {seconds(figures['restore'])} after its start")
     print(f"measured by: {' '.join(sys.argv)}")
     if check.failed:
         print(f"FAIL: {len(check.failed)} checks failed: " + "; ".join(check.failed))
