@@ -19,15 +19,17 @@ Checks while connected: names resolve through the tunnel (and a query sent strai
 LAN's resolver, over UDP or TCP, never reaches it); IPv6 to the internet does not leave;
 IPv4 to the internet goes through the tunnel, and a program that binds its socket to the
 LAN interface gets nothing out; the router's web page still answers over IPv4 and IPv6;
-the other program's and the user's routing stay as they were. Then wireguard-go is killed once (the
-reconnect time is measured) and kept dead for a while: status stays reasserting until the
-tunnel is back by itself, nothing leaves meanwhile, and the server's name is never looked
-up again (the LAN's resolver forgets it once connected). After the disconnect everything
-recorded is exactly as before, and the same probes are seen in the clear again (proof that
-the counters see leaks). Prints a table of leaks per phase. Exit 0 when every check holds,
+the engine only adds (the other program's and the user's routing stay as they were). Then
+wireguard-go is killed once (the reconnect time is measured) and kept dead for a while:
+status stays reasserting until the tunnel is back by itself, nothing leaves meanwhile, and
+the server's name is never looked up again (the LAN's resolver forgets it once connected).
+Then the service is killed outright: nothing leaves until the next one has restored the
+connection, with the same rules and firewall. After the disconnect everything recorded is
+exactly as before, and the same probes are seen in the clear again (proof that the
+counters see leaks). Prints a table of leaks per phase. Exit 0 when every check holds,
 1 otherwise, 77 (saying why) where root, namespaces, /dev/net/tun or WireGuard are missing.
 """
-import difflib, json, os, shutil, signal, subprocess, sys, threading, time
+import collections, difflib, json, os, shutil, signal, subprocess, sys, threading, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../scripts"))
 import netns_lab  # noqa: E402
@@ -92,9 +94,7 @@ print(json.dumps(out))
 
 
 def summary(queries):
-    names = {}
-    for query in queries:
-        names[query["name"]] = names.get(query["name"], 0) + 1
+    names = collections.Counter(query["name"] for query in queries)
     return f"{len(queries)} queries: " + ", ".join(f"{n} x{c}" for n, c in names.items())
 
 
@@ -143,7 +143,8 @@ def main():
 
     def snapshot():
         return {" ".join(args): in_client(*args).stdout for args in (
-            ["ip", "-4", "rule"], ["ip", "-6", "rule"], ["ip", "-4", "route", "show", "table", "all"],
+            ["ip", "-4", "rule"], ["ip", "-6", "rule"],
+            ["ip", "-4", "route", "show", "table", "all"],
             ["ip", "-6", "route", "show", "table", "all"], ["ip", "-o", "link"],
             ["ip", "-o", "address"], ["nft", "list", "ruleset"], RESOLV.split())}
 
@@ -297,7 +298,8 @@ def main():
                       seen[p]["value"])
             check(phase.leaks["dns"] == 0 and not phase.lan_queries,
                   "no DNS query leaves in the clear; the LAN's resolver sees none",
-                  f"{phase.leaks['dns']} DNS packets, LAN resolver got {summary(phase.lan_queries)}")
+                  f"{phase.leaks['dns']} DNS packets, LAN resolver got "
+                  f"{summary(phase.lan_queries)}")
             check(phase.leaks["ipv4"] == 0 and phase.leaks["ipv6"] == 0,
                   "no IPv4 or IPv6 packet leaves in the clear",
                   f"{phase.leaks['ipv4']} IPv4, {phase.leaks['ipv6']} IPv6 packets")
