@@ -26,6 +26,15 @@ endforeach()
 add_custom_target(veloxa-icons ALL DEPENDS ${VELOXA_ICONS})
 install(FILES "${CMAKE_BINARY_DIR}/veloxa-tunnel.service" DESTINATION "lib/systemd/system")
 install(FILES packaging/tmpfiles/veloxa.conf DESTINATION "usr/lib/tmpfiles.d")
+# Scripting: the manual page, bash completion and the session-bus interface's description.
+set(VELOXA_MAN_PAGE "${CMAKE_BINARY_DIR}/packaging/veloxa.1.gz")
+add_custom_command(OUTPUT "${VELOXA_MAN_PAGE}"
+    COMMAND gzip -9nc "${PROJECT_SOURCE_DIR}/packaging/man/veloxa.1" > "${VELOXA_MAN_PAGE}"
+    DEPENDS packaging/man/veloxa.1)
+add_custom_target(veloxa-man-page ALL DEPENDS "${VELOXA_MAN_PAGE}")
+install(FILES "${VELOXA_MAN_PAGE}" DESTINATION "usr/share/man/man1")
+install(FILES packaging/completion/veloxa DESTINATION "usr/share/bash-completion/completions")
+install(FILES packaging/dbus/net.veloxa.Client1.xml DESTINATION "usr/share/dbus-1/interfaces")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME veloxa)

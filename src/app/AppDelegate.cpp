@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "ClientControl.h"
 #include "QmlTypes.h"
 #include "SignInForm.h"
 #include "SimpleMainMenu.h"
@@ -46,6 +47,7 @@ AppDelegate::Hooks AppDelegate::Hooks::production() {
         });
     };
     hooks.makeNotifier = &PlatformServices::notifier;
+    hooks.publishControl = &PlatformServices::publishControl;
     hooks.alert = [](QMessageBox::Icon icon, const QString& text, const QString& informative) {
         makeAlert(icon, text, informative)->exec();
     };
@@ -76,7 +78,9 @@ AppDelegate::AppDelegate(const AppState::Dependencies& dependencies, Hooks hooks
 }
 
 AppDelegate::~AppDelegate() {
-    // The views and the tray read the model: they go first.
+    // The views, the tray and the scripting channel read the model: they go first.
+    m_controlPublication.reset();
+    m_control.reset();
     m_window.reset();
     m_trayController.reset();
     m_trayBackend.reset();
@@ -102,7 +106,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         SimpleMainMenu::Targets{weakly(&AppDelegate::aboutClicked),
                                 weakly(&AppDelegate::hideApplication), weakly(&AppDelegate::quit)});
 
-    showMainWindow();
+    if (!m_startHidden)
+        showMainWindow();
 
     m_trayBackend = m_hooks.makeTray();
     if (m_trayBackend)
@@ -141,6 +146,7 @@ void AppDelegate::loadTunnelConfigurations() {
         if (!self)
             return;
         if (!loaded) {
+            self->publishControl(); // scripts hear why they cannot connect
             // Said once; the configurations load as soon as the service answers.
             if (!std::exchange(self->m_loadFailedOnce, true))
                 self->m_hooks.alert(QMessageBox::Warning,
@@ -157,7 +163,20 @@ void AppDelegate::loadTunnelConfigurations() {
         self->m_appState->setTunnelsManager(*loaded);
         self->m_appState->refreshTunnelStatus();
         self->m_appState->startStatusPolling();
+        self->publishControl();
     });
+}
+
+void AppDelegate::publishControl() {
+    // Once the first load has answered: a script's connect then finds the configurations.
+    if (m_control || !m_hooks.publishControl)
+        return;
+    QPointer<AppDelegate> self(this);
+    m_control = std::make_unique<ClientControl>(*m_appState, [self] {
+        if (self)
+            self->showMainWindow();
+    });
+    m_controlPublication = m_hooks.publishControl(*m_control);
 }
 
 void AppDelegate::approveTunnelService() {

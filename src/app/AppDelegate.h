@@ -16,6 +16,7 @@ class QQuickView;
 namespace veloxa {
 
 class Bundle;
+class ClientControl;
 class SignInForm;
 class SimpleMainMenu;
 class TrayController;
@@ -47,6 +48,8 @@ public:
         std::function<ServiceApproval::Step()> approvalStep;
         // Enables and starts the installed service; the callback gets an error or nothing.
         std::function<void(std::function<void(std::optional<QString>)>)> startService;
+        // Puts the client where scripts reach it; what it returns keeps it there.
+        std::function<std::unique_ptr<QObject>(ClientControl&)> publishControl;
 
         static Hooks production();
     };
@@ -65,6 +68,8 @@ public:
     static std::unique_ptr<QMessageBox> makeAlert(QMessageBox::Icon icon, const QString& text,
                                                   const QString& informative);
 
+    // Started by a script: the launch shows no window (the tray item or another start does).
+    void setStartHidden(bool hidden) { m_startHidden = hidden; }
     void applicationWillFinishLaunching();
     // The launch sequence.
     void applicationDidFinishLaunching();
@@ -96,6 +101,7 @@ private:
     // The desktop is told when the connection drops and when it is back.
     void announceReconnects();
     void loadTunnelConfigurations();
+    void publishControl();
     void hideApplication();
     void windowClosed();
 
@@ -107,6 +113,9 @@ private:
     std::unique_ptr<QQuickView> m_window;
     std::unique_ptr<TrayBackend> m_trayBackend;
     std::unique_ptr<Notifier> m_notifier;
+    std::unique_ptr<ClientControl> m_control;
+    std::unique_ptr<QObject> m_controlPublication;
+    bool m_startHidden = false;
     std::unique_ptr<TrayController> m_trayController;
     const Bundle& m_bundle;
     bool m_quitting = false;

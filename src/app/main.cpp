@@ -1,10 +1,13 @@
 #include "AppDelegate.h"
+#include "CommandLine.h"
 #include "LogOutput.h"
 #include "SelfTest.h"
 #include "WidgetStyle.h"
 #include "api/UrlPolicy.h"
+#include "localization/Localization.h"
 #include "platform/Bundle.h"
 #include "platform/GraphicsBackend.h"
+#include "platform/PlatformServices.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 #ifdef VELOXA_TEST_BUILD
@@ -13,6 +16,8 @@
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QThread>
 #include <cstdio>
 #include <ctime>
 
@@ -26,13 +31,38 @@ QString instanceName(const AppState::Dependencies& dependencies) {
            QString::fromLatin1(
                QCryptographicHash::hash(url, QCryptographicHash::Sha256).toHex().left(12));
 }
+void nameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Veloxa"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Veloxa"));
+}
+
+// `veloxa --status`, `--connect`, ...: no window, no display; the running client does it.
+int runCommandLine(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    Localization::shared(); // the interface language's texts, as the window shows them
+    const auto client = PlatformServices::remoteClient(
+        {QCoreApplication::applicationFilePath(), QStringLiteral("--hidden")});
+    QElapsedTimer clock;
+    clock.start();
+    CommandLine commandLine(*client,
+                            {[&clock] { return clock.elapsed(); },
+                             [](int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }},
+                            stdout, stderr);
+    return commandLine.run(app.arguments().mid(1));
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
     LogOutput::install();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (CommandLine::isCommand(arguments))
+        return runCommandLine(argc, argv);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Veloxa"));
-    QApplication::setOrganizationName(QStringLiteral("Veloxa"));
+    nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("veloxa"));
     WidgetStyle::applyDark(app);
     if (app.arguments().contains(QStringLiteral("--self-test")))
@@ -52,8 +82,10 @@ int main(int argc, char* argv[]) {
 
     // One client per user: a second start shows the first one's window and ends.
     SingleInstance instance(SingleInstance::defaultDirectory(), instanceName(dependencies));
+    const bool hidden = app.arguments().contains(QStringLiteral("--hidden"));
     if (!instance.claim()) {
-        if (instance.handOver())
+        // A script's start finds the client it wanted already there: nothing to show.
+        if (hidden || instance.handOver())
             return 0;
         std::fputs("veloxa: another Veloxa is running but does not answer\n", stderr);
         return 1;
@@ -61,6 +93,7 @@ int main(int argc, char* argv[]) {
 
     GraphicsBackend::choose();
     AppDelegate delegate(dependencies, AppDelegate::Hooks::production(), Bundle::main());
+    delegate.setStartHidden(hidden);
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate,
                      &AppDelegate::handOver);
     TerminationSignals termination;

@@ -37,6 +37,9 @@ constexpr std::array<const char*, static_cast<size_t>(T::count_)> sources{{
     QT_TRANSLATE_NOOP("Localization", "Traffic is held until the VPN is back."),
     QT_TRANSLATE_NOOP("Localization", "Veloxa connection restored"),
     QT_TRANSLATE_NOOP("Localization", "Traffic goes through the VPN again."),
+    QT_TRANSLATE_NOOP("Localization",
+                      "Start the Veloxa tunnel service on this computer to connect"),
+    QT_TRANSLATE_NOOP("Localization", "Disconnect first to change the region"),
 }};
 
 // The fixed English messages of the tunnel service and of its client that can reach the
@@ -58,6 +61,14 @@ constexpr std::array serviceSources{
     QT_TRANSLATE_NOOP("Localization", "Another user's VPN connection is active on this computer"),
     QT_TRANSLATE_NOOP("Localization", "The network interface \"%1\" already exists"),
     QT_TRANSLATE_NOOP("Localization", "Cannot write the tunnel settings: %1"),
+    QT_TRANSLATE_NOOP("Localization", "The VPN configuration's tunnel settings may not use \"%1\""),
+    QT_TRANSLATE_NOOP("Localization",
+                      "The VPN configuration's tunnel settings have an unusable value at \"%1\""),
+    QT_TRANSLATE_NOOP("Localization",
+                      "The VPN configuration's tunnel settings name \"%1\" more than once"),
+    QT_TRANSLATE_NOOP("Localization",
+                      "The VPN configuration's tunnel settings are not a JSON object"),
+    QT_TRANSLATE_NOOP("Localization", "The VPN configuration needs exactly one tun inbound"),
 };
 
 // Our compiled translations, one per language other than English, loaded once and shared

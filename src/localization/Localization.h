@@ -48,6 +48,8 @@ public:
         connectionLostDetail,
         connectionRestored,
         connectionRestoredDetail,
+        tunnelServiceNeedsApproval,
+        disconnectToChangeRegion,
         count_
     };
     Q_ENUM(Text)

@@ -7,9 +7,87 @@ own Xvfb, a tray host, the dev service and a tunnel service (fake-engine), then 
 test build of the client (build/e2e/Veloxa.app) with xdotool (tests/e2e/harness.py).
 Screenshots of each step go to OUTPUT_DIR.
 """
-import os, subprocess, sys, time
+import json, os, signal, subprocess, sys, time
+import xml.etree.ElementTree as ElementTree
 
 from harness import Session, run
+
+BUS = ["--session", "--dest", "net.veloxa.Client", "--object-path", "/net/veloxa/Client"]
+
+
+def cli(s, *args, expect):
+    """`veloxa ARGS` as a script runs it; its output line, after checking its exit status."""
+    done = subprocess.run([f"{s.build}/e2e/Veloxa.app/Contents/MacOS/veloxa", *args], env=s.env,
+                          capture_output=True, text=True, timeout=90)
+    s.log(f"veloxa {' '.join(args)} -> {done.returncode}: {done.stdout.strip()} "
+          f"{done.stderr.strip()[:120]}")
+    if done.returncode != expect:
+        s.fail(f"veloxa {' '.join(args)} exited {done.returncode}, expected {expect}: "
+               f"{done.stdout} {done.stderr}")
+    return done.stdout.strip(), done.stderr
+
+
+def bus_shape(root):
+    """The interface's properties and methods as (kind, name, type/signature) triples."""
+    for interface in root.iter("interface"):
+        if interface.get("name") == "net.veloxa.Client1":
+            return sorted((e.tag, e.get("name"), e.get("type", "") + e.get("access", "") +
+                           "".join(a.get("type") + a.get("direction", "in")
+                                   for a in e.iter("arg")))
+                          for e in interface if e.tag in ("property", "method"))
+    return None
+
+
+def scripts(s):
+    """The command line and the desktop bus reach the running, connected client."""
+    line, _ = cli(s, "--status", expect=0)
+    if line != "active de 203.0.113.10":
+        s.fail(f"--status said {line!r}")
+    state = json.loads(cli(s, "--status", "--json", expect=0)[0])
+    if state["status"] != "active" or state["rxBytes"] <= 0 or state["sessionStartedAt"] <= 0 \
+            or {"token", "email"} & set(state):
+        s.fail(f"--status --json said {state}")
+
+    # The packaged introspection data describes what the client really serves.
+    live = subprocess.run(["gdbus", "introspect", *BUS, "--xml"], env=s.env, check=True,
+                          capture_output=True, text=True).stdout
+    packaged = ElementTree.parse(os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                              "../../packaging/dbus/net.veloxa.Client1.xml"))
+    if bus_shape(ElementTree.fromstring(live)) != bus_shape(packaged.getroot()):
+        s.fail(f"the bus interface differs from its packaged description:\n{live}")
+    refused = subprocess.run(["gdbus", "call", *BUS, "--method", "net.veloxa.Client1.Connect",
+                              "fr"], env=s.env, capture_output=True, text=True)
+    if refused.returncode == 0 or "UnknownRegion" not in refused.stderr:
+        s.fail(f"Connect('fr') was not refused: {refused.stdout} {refused.stderr}")
+
+    # One disconnect and one connect through the command line, watched on the bus.
+    monitor = subprocess.Popen(["gdbus", "monitor", "--session", "--dest", "net.veloxa.Client"],
+                               env=s.env, stdout=subprocess.PIPE, text=True)
+    time.sleep(0.5)
+    line, _ = cli(s, "--toggle", "--wait", "20", expect=0)
+    if line != "inactive":
+        s.fail(f"--toggle did not disconnect: {line!r}")
+    s.wait_for("the window's disconnect", lambda: s.model_is(tunnelStatus="Inactive"))
+    line, _ = cli(s, "--toggle", "--wait", "20", expect=0)
+    if not line.startswith("active de"):
+        s.fail(f"--toggle did not connect: {line!r}")
+    s.wait_for("the window's connect", lambda: s.model_is(tunnelStatus="Active"))
+    time.sleep(1.5)
+    monitor.send_signal(signal.SIGINT)
+    watched = monitor.communicate(timeout=10)[0]
+    for expected in ("'Status': <'inactive'>", "'Status': <'active'>", "'RxBytes': <uint64"):
+        if expected not in watched:
+            s.fail(f"PropertiesChanged never said {expected}:\n{watched[-3000:]}")
+
+    _, said = cli(s, "--disconnect", "--wait", "0", expect=3)
+    if "Waiting ran out" not in said:
+        s.fail(f"a wait that ran out said {said!r}")
+    s.wait_for("the disconnect", lambda: s.model_is(tunnelStatus="Inactive"))
+    _, said = cli(s, "--connect", "fr", expect=2)
+    if "Usage:" not in said:
+        s.fail("a bad region did not print the usage")
+    cli(s, "--connect", "de", "--wait", "20", expect=0)
+    s.log("scripts: --status, --json, --toggle, --wait, bad arguments and the bus interface")
 
 def happy_road(s):
     client = s.start_client()
@@ -84,6 +162,7 @@ def happy_road(s):
     s.tray_menu_choose(0, "08-tray-menu-connect")
     s.wait_for("the connect from the tray", lambda: s.model_is(tunnelStatus="Active"))
     s.log("tray: window back on a left click; disconnect and connect from its menu")
+    scripts(s)
 
     # The subscription ends on the service: the next account refresh disconnects.
     s.dev("/dev/accounts", {"email": "active@veloxa.test", "status": "expired"})
@@ -101,6 +180,9 @@ def sad_roads(s, client):
     s.click("signOutButton")
     s.click("destructive")
     s.wait_for("signed out", lambda: s.model_is(isLoggedIn=False))
+    _, said = cli(s, "--connect", "--wait", "5", expect=1)
+    if "Sign-in required" not in said:
+        s.fail(f"a connect while signed out said {said!r}")
 
     # The service is down: a clear error in the form.
     s.stop(s.dev_service)
@@ -137,6 +219,21 @@ def sad_roads(s, client):
     s.shoot("14-wrong-code")
     s.log(f"wrong code: {s.model()['authErrorMessage']}")
     s.stop(client)
+
+    # With no client running, an action starts one in the tray, without its window.
+    if cli(s, "--status", expect=0)[0] != "not-running":
+        s.fail("--status without a client did not say not-running")
+    os.remove(s.probe_path)
+    cli(s, "--connect", expect=1)  # signed out: refused, by the client it started
+    s.wait_for("the started client's probe", lambda: s.probe()["model"])
+    pid = subprocess.run(["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus",
+                          "--object-path", "/org/freedesktop/DBus", "--method",
+                          "org.freedesktop.DBus.GetConnectionUnixProcessID", "net.veloxa.Client"],
+                         env=s.env, capture_output=True, text=True, check=True).stdout
+    time.sleep(1)
+    if s.probe()["window"]["visible"]:
+        s.fail("a client started by a script showed its window")
+    os.kill(int(pid.strip("()\n, ").split()[-1]), signal.SIGTERM)
 
 
 def main():
