@@ -8,10 +8,9 @@ namespace veloxa {
 
 namespace {
 
-const char* const context = "CommandLine";
-
-QString tr(const char* text) {
-    return QCoreApplication::translate(context, text);
+// Texts of the "CommandLine" context, in the interface language.
+QString say(const char* text) {
+    return QCoreApplication::translate("CommandLine", text);
 }
 
 const QStringList actions{QStringLiteral("--status"), QStringLiteral("--connect"),
@@ -35,20 +34,21 @@ CommandLine::CommandLine(RemoteClient& client, Clock clock, std::FILE* out, std:
     : m_client(client), m_clock(std::move(clock)), m_out(out), m_err(err) {}
 
 int CommandLine::usage(std::FILE* to, int exitCode) {
-    const QString text =
-        tr("Usage: veloxa [--status | --connect [de|ru] | --disconnect | --toggle]\n"
-           "              [--json] [--wait SECONDS]\n"
-           "Asks the running Veloxa (starting it in the tray for an action) and prints the\n"
-           "connection's status: the status word, and while connected the region and the\n"
-           "public IP address.\n"
-           "  --status          print the status\n"
-           "  --connect [de|ru] connect, to the region given or the one selected\n"
-           "  --disconnect      disconnect\n"
-           "  --toggle          connect when disconnected, otherwise disconnect\n"
-           "  --json            print one JSON object instead of the line\n"
-           "  --wait SECONDS    with an action: wait until it is done\n"
-           "Exit status: 0 done, 1 refused (the reason on standard error), 2 a bad argument,\n"
-           "3 the wait ran out.\n");
+    const QString text = say(QT_TRANSLATE_NOOP(
+        "CommandLine",
+        "Usage: veloxa [--status | --connect [de|ru] | --disconnect | --toggle]\n"
+        "              [--json] [--wait SECONDS]\n"
+        "Asks the running Veloxa (starting it in the tray for an action) and prints the\n"
+        "connection's status: the status word, and while connected the region and the\n"
+        "public IP address.\n"
+        "  --status          print the status\n"
+        "  --connect [de|ru] connect, to the region given or the one selected\n"
+        "  --disconnect      disconnect\n"
+        "  --toggle          connect when disconnected, otherwise disconnect\n"
+        "  --json            print one JSON object instead of the line\n"
+        "  --wait SECONDS    with an action: wait until it is done\n"
+        "Exit status: 0 done, 1 refused (the reason on standard error), 2 a bad argument,\n"
+        "3 the wait ran out.\n"));
     std::fputs(text.toLocal8Bit().constData(), to);
     return exitCode;
 }
@@ -123,7 +123,7 @@ int CommandLine::run(const QStringList& arguments) {
             return reached;
         }
         if (!m_client.start()) {
-            fail(tr("Veloxa did not start"));
+            fail(say(QT_TRANSLATE_NOOP("CommandLine", "Veloxa did not start")));
             return refused;
         }
     }
@@ -163,7 +163,7 @@ int CommandLine::run(const QStringList& arguments) {
         }
         if (m_clock.nowMs() >= deadline) {
             print(*now, json);
-            fail(tr("Waiting ran out"));
+            fail(say(QT_TRANSLATE_NOOP("CommandLine", "Waiting ran out")));
             return timedOut;
         }
         m_clock.sleepMs(pollMs);
