@@ -1,4 +1,5 @@
 #include "platform/netext/TunnelServiceClient.h"
+#include "support/Await.h"
 #include "support/TunnelServiceProcess.h"
 
 #include <QLocalServer>
@@ -7,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <grp.h>
 #include <unistd.h>
 
 using namespace veloxa;
@@ -26,11 +26,7 @@ int probe(const QString& socketPath) {
 // the user joined one): `--probe SOCKET` or `--look-up PATH`.
 QString asUser(uid_t uid, const QStringList& arguments) {
     QProcess process;
-    process.setChildProcessModifier([uid] {
-        ::setgroups(0, nullptr);
-        if (::setgid(65534) != 0 || ::setuid(uid) != 0)
-            ::_exit(99);
-    });
+    TunnelServiceProcess::runAsUser(process, uid);
     process.start(QCoreApplication::applicationFilePath(), arguments);
     process.waitForFinished(10000);
     return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
@@ -78,20 +74,17 @@ private slots:
             QLocalSocket* s = fake.nextPendingConnection();
             connect(s, &QLocalSocket::readyRead, s, [s, &list] {
                 while (s->canReadLine()) {
-                    const auto request = nlohmann::json::parse(s->readLine().toStdString());
-                    s->write(QByteArray::fromStdString(nlohmann::json{
-                                 {"id", request["id"]},
-                                 {"ok", true},
-                                 {"configurations", list}}.dump()) +
-                             '\n');
+                    const auto id = nlohmann::json::parse(s->readLine().toStdString())["id"];
+                    const nlohmann::json reply{{"id", id}, {"ok", true}, {"configurations", list}};
+                    s->write(QByteArray::fromStdString(reply.dump()) + '\n');
                 }
             });
         });
         TunnelServiceClient client(dir.filePath(QStringLiteral("tunnel.sock")));
-        std::optional<TunnelServiceClient::Reply> reply;
-        client.send({{"op", "loadAll"}}, [&](auto r) { reply = r; });
-        QTRY_VERIFY_WITH_TIMEOUT(reply.has_value(), 10000);
-        QVERIFY(reply->has_value());
+        const nlohmann::json loadAll{{"op", "loadAll"}};
+        const auto reply = awaitCallback<TunnelServiceClient::Reply>(
+            [&](auto done) { client.send(loadAll, done); }, 10000);
+        QVERIFY(reply && reply->has_value());
         QCOMPARE((**reply)["configurations"].size(), std::size_t(control::maxConfigurations));
         QVERIFY(client.isConnected());
     }
@@ -104,11 +97,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("tunnel.sock"));
         // A user got there first and listens, recording what arrives.
         QProcess impostor;
-        impostor.setChildProcessModifier([] {
-            ::setgroups(0, nullptr);
-            if (::setgid(65534) != 0 || ::setuid(60003) != 0)
-                ::_exit(99);
-        });
+        TunnelServiceProcess::runAsUser(impostor, 60003);
         impostor.start(QStringLiteral("/usr/bin/python3"),
                        {QStringLiteral("-c"),
                         QStringLiteral("import socket,sys,time\n"
@@ -120,13 +109,12 @@ private slots:
                         path});
         QVERIFY(impostor.waitForReadyRead(5000));
         TunnelServiceClient client(path);
-        std::optional<TunnelServiceClient::Reply> reply;
-        client.send({{"op", "save"}, {"configuration", {{"secret", "credentials"}}}},
-                    [&](auto r) { reply = r; });
-        QTRY_COMPARE(client.reachability(), Reachability::untrustedPeer);
+        const auto reply = awaitCallback<TunnelServiceClient::Reply>([&](auto done) {
+            client.send({{"op", "save"}, {"configuration", {{"secret", "credentials"}}}}, done);
+        });
+        QCOMPARE(client.reachability(), Reachability::untrustedPeer);
         QVERIFY(client.lastError().contains(QStringLiteral("another user (uid 60003)")));
-        QTRY_VERIFY(reply.has_value());
-        QVERIFY(!reply->has_value());
+        QVERIFY(reply && !reply->has_value());
         QVERIFY(impostor.waitForFinished(5000));
         QCOMPARE(impostor.readAllStandardOutput().split('\n').value(1), QByteArray("0"));
     }

@@ -19,13 +19,25 @@ QString save(RawControlClient& client, const json& configuration) {
     return text((*reply)["configuration"]["identifier"]);
 }
 
-QString connectTunnel(RawControlClient& client, const std::string& engine) {
-    const QString id = save(client, configuration(QStringLiteral("T"), engine));
+QString saveTunnel(RawControlClient& client, const QString& interface, const json& options,
+                   bool enabled) {
+    return save(client, configuration(QStringLiteral("T"), engine(interface, options), enabled));
+}
+
+QString connectTunnel(RawControlClient& client, const QString& interface, const json& options) {
+    const QString id = saveTunnel(client, interface, options);
     const auto started = client.op("start", id);
     if (id.isEmpty() || !started || started->value("ok", false) != true ||
         !client.waitForStatus(id, 3))
         return {};
     return id;
+}
+
+json storedConfigurations(const QString& controlSocket) {
+    RawControlClient client;
+    const auto all =
+        client.connectTo(controlSocket) ? client.request({{"op", "loadAll"}}) : std::nullopt;
+    return all ? all->value("configurations", json::array()) : json::array();
 }
 
 QString text(const json& value) {

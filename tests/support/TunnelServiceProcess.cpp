@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/netext/TunnelSystem.h"
+#include "support/Await.h"
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QDeadlineTimer>
@@ -10,9 +11,17 @@
 #include <QTest>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using json = nlohmann::json;
+
+namespace {
+int msLeft(const QDeadlineTimer& deadline) {
+    return int(std::max<qint64>(1, deadline.remainingTime()));
+}
+} // namespace
 
 TunnelServiceProcess::TunnelServiceProcess(QStringList extraArguments)
     : m_extra(std::move(extraArguments)) {
@@ -29,11 +38,16 @@ TunnelServiceProcess::~TunnelServiceProcess() {
 
 void TunnelServiceProcess::setSystemMode(const QString& group) {
     m_systemGroup = group;
-    // Other users must reach the sockets below the temporary folder.
-    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                            QFileDevice::ExeOther | QFileDevice::ReadGroup |
-                                            QFileDevice::ExeGroup);
+    // Other users must reach the sockets below the temporary folder: 0755.
+    QFile::setPermissions(m_dir.path(), QFile::Permissions(0x7055));
+}
+
+void TunnelServiceProcess::runAsUser(QProcess& process, uid_t uid) {
+    process.setChildProcessModifier([uid] {
+        ::setgroups(0, nullptr);
+        if (::setgid(65534) != 0 || ::setuid(uid) != 0)
+            ::_exit(99);
+    });
 }
 
 bool TunnelServiceProcess::start() {
@@ -80,6 +94,10 @@ bool TunnelServiceProcess::start() {
     return false;
 }
 
+bool TunnelServiceProcess::start(RawControlClient& client) {
+    return start() && client.connectTo(controlSocket());
+}
+
 void TunnelServiceProcess::kill() {
     m_process.kill();
     m_process.waitForFinished(5000);
@@ -112,6 +130,14 @@ exec ")" VELOXA_FAKE_ENGINE_BIN R"(" "$@"
 QString TunnelServiceProcess::standInCalls(const QString& name) const {
     QFile calls(m_dir.filePath(QStringLiteral("bin/") + name + QStringLiteral(".calls")));
     return calls.open(QIODevice::ReadOnly) ? QString::fromUtf8(calls.readAll()) : QString();
+}
+
+QStringList TunnelServiceProcess::commandLines(const QString& name) const {
+    QStringList lines;
+    for (const QString& line : standInCalls(name).split(u'\n'))
+        if (line.startsWith(QStringLiteral("call: ")))
+            lines << line.mid(6);
+    return lines;
 }
 
 int TunnelServiceProcess::enginesRunning() const {
@@ -148,12 +174,11 @@ const veloxa::Bundle& TunnelServiceProcess::clientBundle() {
 std::shared_ptr<veloxa::SingboxTunnelsManager>
 TunnelServiceProcess::loadManager(veloxa::TunnelSystem& system) {
     using Manager = veloxa::SingboxTunnelsManager;
-    std::optional<std::expected<Manager::Pointer, QString>> result;
-    system.loadAllFromPreferences([&](auto list, auto error) {
-        Manager::create(list, error, system, clientBundle(),
-                        [&](auto created) { result = created; });
+    const auto result = awaitCallback<std::expected<Manager::Pointer, QString>>([&](auto done) {
+        system.loadAllFromPreferences([&system, done](auto list, auto error) {
+            Manager::create(list, error, system, clientBundle(), done);
+        });
     });
-    (void)QTest::qWaitFor([&] { return result.has_value(); }, 5000);
     return result && *result ? **result : nullptr;
 }
 
@@ -188,8 +213,7 @@ std::optional<json> RawControlClient::next(int timeoutMs) {
         if (deadline.hasExpired() || m_socket.state() != QLocalSocket::ConnectedState)
             return std::nullopt;
         if (m_socket.bytesAvailable() == 0)
-            m_socket.waitForReadyRead(
-                static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+            m_socket.waitForReadyRead(msLeft(deadline));
         m_buffer += m_socket.readAll();
     }
 }
@@ -199,7 +223,7 @@ std::optional<json> RawControlClient::request(json request, int timeoutMs) {
     request["id"] = id;
     writeRaw(QByteArray::fromStdString(request.dump()) + '\n');
     const QDeadlineTimer deadline(timeoutMs);
-    while (auto frame = next(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
+    while (auto frame = next(msLeft(deadline))) {
         if (frame->contains("event"))
             m_events.append(*frame);
         else if (frame->value("id", json()) == id)
@@ -213,11 +237,8 @@ std::optional<QList<int>> RawControlClient::waitForStatus(const QString& identif
     QList<int> seen;
     const QDeadlineTimer deadline(timeoutMs);
     while (true) {
-        std::optional<json> frame;
-        if (!m_events.isEmpty())
-            frame = m_events.takeFirst();
-        else
-            frame = next(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        const std::optional<json> frame =
+            m_events.isEmpty() ? next(msLeft(deadline)) : m_events.takeFirst();
         if (!frame)
             return std::nullopt;
         if (frame->value("event", json()) != "status" ||
@@ -231,7 +252,6 @@ std::optional<QList<int>> RawControlClient::waitForStatus(const QString& identif
 }
 
 bool RawControlClient::waitForClosed(int timeoutMs) {
-    if (m_socket.state() == QLocalSocket::UnconnectedState)
-        return true;
-    return m_socket.waitForDisconnected(timeoutMs);
+    return m_socket.state() == QLocalSocket::UnconnectedState ||
+           m_socket.waitForDisconnected(timeoutMs);
 }

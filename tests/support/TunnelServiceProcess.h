@@ -8,6 +8,9 @@
 
 #include <memory>
 #include <optional>
+#include <sys/types.h>
+
+class RawControlClient;
 
 namespace veloxa {
 class Bundle;
@@ -28,17 +31,27 @@ public:
     // command line it is given, and the document for "run -c FILE", then runs fake-engine.
     // The built-in engine's name makes the service treat it as the built-in engine.
     QString installStandIn(const QString& name);
+    // Installs the stand-in `name` and makes it the engine.
+    void runStandIn(const QString& name) {
+        setEngine(installStandIn(name) + QStringLiteral(" run -c {config}"));
+    }
     // What the stand-in `name` was given so far.
     QString standInCalls(const QString& name) const;
+    // The command lines it was given (without "call: " and the documents it read).
+    QStringList commandLines(const QString& name) const;
     // Engine processes still running with a configuration from this service's folder.
     int enginesRunning() const;
 
     // Runs as the system service would (sockets for `group`, 0660) instead of --user.
     void setSystemMode(const QString& group);
+    // Makes `process` run as `uid` in group nogroup and in no other group.
+    static void runAsUser(QProcess& process, uid_t uid);
     // Starts the service with this limit on open files.
     void setFileLimit(int limit) { m_fileLimit = limit; }
 
     bool start();
+    // Starts the service and connects `client` to its control socket.
+    bool start(RawControlClient& client);
     void kill();     // SIGKILL
     int terminate(); // SIGTERM; the exit code
     qint64 pid() const { return m_process.processId(); }

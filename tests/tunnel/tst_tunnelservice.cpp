@@ -1,14 +1,19 @@
+#include "platform/ipc/LocalXPCConnection.h"
+#include "platform/netext/TunnelServiceClient.h"
+#include "support/Await.h"
 #include "support/TunnelFixtures.h"
+#include "tunnel/SingboxTunnelsManager.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QLocalServer>
 #include <QTest>
 
 #include <sys/stat.h>
 
 using json = nlohmann::json;
 using namespace fixtures;
+using namespace veloxa;
 
 namespace {
 int mode(const QString& path) {
@@ -16,27 +21,58 @@ int mode(const QString& path) {
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 0777;
 }
-
-// The command lines a stand-in engine was given, without the documents it read.
-QStringList commandLines(const TunnelServiceProcess& service, const QString& standIn) {
-    return service.standInCalls(standIn).split(u'\n').filter(
-        QRegularExpression(QStringLiteral("^call: ")));
-}
 } // namespace
 
-// The tunnel service as a process, spoken to over its sockets.
+// The tunnel service as a process, spoken to over its sockets, and the client's
+// tunnel-control layer against it.
 class TestTunnelService : public QObject {
     Q_OBJECT
 
+    using Manager = SingboxTunnelsManager;
+    using Added = std::expected<Manager::Container, SingboxTunnelsManagerError>;
+    // The tunnel-control layer's tests: a service, and the client's connection to it.
+    std::unique_ptr<TunnelServiceProcess> managed;
+    std::unique_ptr<TunnelServiceClient> client;
+    bool startManaged() {
+        managed = std::make_unique<TunnelServiceProcess>();
+        client = std::make_unique<TunnelServiceClient>(managed->controlSocket());
+        return managed->start() && QTest::qWaitFor([&] { return client->isConnected(); }, 10000);
+    }
+    const Bundle& bundle = TunnelServiceProcess::clientBundle();
+
+    Manager::Pointer loadManager() { return TunnelServiceProcess::loadManager(*client); }
+    Manager::Container add(Manager& manager, const QString& name, const std::string& engine) {
+        const auto added = awaitCallback<Added>([&](auto done) {
+            manager.add({name, QString::fromStdString(engine)}, done);
+        });
+        return added && *added ? **added : nullptr;
+    }
+    std::optional<QString> start(Manager& manager, const Manager::Container& c) {
+        return awaitCallback<std::optional<QString>>([&](auto done) {
+                   manager.startActivation(c, done);
+                   if (c->status() != TunnelStatus::Inactive)
+                       [&] { QCOMPARE(c->status(), TunnelStatus::Activating); }();
+               })
+            .value_or(QStringLiteral("no answer"));
+    }
+    std::optional<SingboxRuntimeStats> stats(const Manager::Container& c) {
+        return awaitCallback<std::optional<SingboxRuntimeStats>>(
+                   [&](auto done) { c->getRuntimeTunnelConfiguration(done); }, 3000)
+            .value_or(std::nullopt);
+    }
+    json stored() { return fixtures::storedConfigurations(managed->controlSocket()); }
+
 private slots:
+    void cleanup() {
+        client.reset();
+        managed.reset();
+    }
+
     void configurationsSurviveRestartsAndStayPrivate() {
         TunnelServiceProcess service;
-        QVERIFY(service.start());
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const auto hello = client.request({{"op", "hello"}});
-        QVERIFY(hello && hello->value("ok", false));
-        QVERIFY(hello->contains("version"));
+        QVERIFY(service.start(client));
+        QVERIFY(client.request({{"op", "hello"}}).value_or(json()).contains("version"));
 
         const QString a = save(client, configuration("Veloxa — Germany", "{}"));
         const QString b = save(client, configuration("Other", "{}"));
@@ -57,11 +93,9 @@ private slots:
 
         service.kill(); // no chance to tidy up
         QVERIFY(service.start());
-        RawControlClient again;
-        QVERIFY(again.connectTo(service.controlSocket()));
-        const auto all = again.request({{"op", "loadAll"}});
-        QCOMPARE((*all)["configurations"].size(), 1u);
-        const auto& stored = (*all)["configurations"][0];
+        const json all = storedConfigurations(service.controlSocket());
+        QCOMPARE(all.size(), 1u);
+        const auto& stored = all[0];
         QCOMPARE(text(stored["localizedDescription"]), QStringLiteral("Veloxa — Russia"));
         QCOMPARE(text(stored["providerConfiguration"]["SingboxConfig"]),
                  QStringLiteral("{\"x\":1}"));
@@ -71,23 +105,20 @@ private slots:
     void unreadableFilesAreKeptAside() {
         TunnelServiceProcess service;
         QDir().mkpath(service.stateDir());
-        auto write = [&](const QString& name, const QByteArray& bytes) {
-            QFile f(service.stateDir() + u'/' + name);
+        auto write = [&](const char* name, const QByteArray& bytes) {
+            QFile f(service.stateDir() + u'/' + QLatin1String(name));
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
         };
-        write(
-            QStringLiteral("GOOD.json"),
-            R"({"sequence":1,"configuration":{"identifier":"GOOD","localizedDescription":"g","isEnabled":true,"providerBundleIdentifier":"p","serverAddress":"s","providerConfiguration":{}}})");
-        write(QStringLiteral("TRUNC.json"),
-              "{\"sequence\":2,\"configuration\":{\"identifier\":\"TR");
-        write(
-            QStringLiteral("WRONG.json"),
-            R"({"sequence":3,"configuration":{"identifier":"OTHER","localizedDescription":"g","isEnabled":true,"providerBundleIdentifier":"p","serverAddress":"s","providerConfiguration":{}}})");
+        const QByteArray good =
+            R"({"sequence":1,"configuration":{"identifier":"GOOD","localizedDescription":"g",)"
+            R"("isEnabled":true,"providerBundleIdentifier":"p","serverAddress":"s",)"
+            R"("providerConfiguration":{}}})";
+        write("GOOD.json", good);
+        write("TRUNC.json", good.left(50));
+        write("WRONG.json", QByteArray(good).replace("GOOD", "OTHER")); // not its file's
         QVERIFY(service.start());
-        RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        QCOMPARE((*client.request({{"op", "loadAll"}}))["configurations"].size(), 1u);
+        QCOMPARE(storedConfigurations(service.controlSocket()).size(), 1u);
         const QStringList files = QDir(service.stateDir()).entryList(QDir::Files);
         QCOMPARE(files.filter(QStringLiteral("TRUNC.json.corrupt-")).size(), 1);
         QCOMPARE(files.filter(QStringLiteral("WRONG.json.corrupt-")).size(), 1);
@@ -95,11 +126,9 @@ private slots:
 
     void startStopAndEventsReachEveryClient() {
         TunnelServiceProcess service;
-        QVERIFY(service.start());
         RawControlClient one, two;
-        QVERIFY(one.connectTo(service.controlSocket()));
-        QVERIFY(two.connectTo(service.controlSocket()));
-        const QString id = save(one, configuration("T", TunnelServiceProcess::engineConfig("v0")));
+        QVERIFY(service.start(one) && two.connectTo(service.controlSocket()));
+        const QString id = saveTunnel(one, "v0");
         QVERIFY(one.op("start", id)->value("ok", false));
         QCOMPARE(*one.waitForStatus(id, 3), (QList<int>{2, 3}));
         QCOMPARE(*two.waitForStatus(id, 3), (QList<int>{2, 3}));
@@ -114,19 +143,16 @@ private slots:
 
     void oneConnectionAtATime() {
         TunnelServiceProcess service;
-        QVERIFY(service.start());
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString a = connectTunnel(client, TunnelServiceProcess::engineConfig("v0"));
-        const QString b =
-            save(client, configuration("B", TunnelServiceProcess::engineConfig("v0")));
+        QVERIFY(service.start(client));
+        const QString a = connectTunnel(client, "v0");
+        const QString b = saveTunnel(client, "v0");
         client.op("start", b);
         QVERIFY(client.waitForStatus(a, 1));
         QVERIFY(client.waitForStatus(b, 3));
         QCOMPARE(service.enginesRunning(), 1);
-        const auto all = client.request({{"op", "loadAll"}});
-        QCOMPARE(text((*all)["configurations"][0]["status"]), QStringLiteral("1"));
-        QCOMPARE(text((*all)["configurations"][1]["status"]), QStringLiteral("3"));
+        const json all = storedConfigurations(service.controlSocket());
+        QVERIFY(all[0]["status"] == 1 && all[1]["status"] == 3);
     }
 
     // Refused at once, before any engine runs.
@@ -149,12 +175,9 @@ private slots:
         if (!engine.isEmpty())
             service.setEngine(engine);
         QDir().mkpath(service.sysfs() + QStringLiteral("/taken"));
-        QVERIFY(service.start());
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString id =
-            save(client, configuration("T", TunnelServiceProcess::engineConfig("taken"), enabled));
-        QCOMPARE(errorOf(client.op("start", id)), error);
+        QVERIFY(service.start(client));
+        QCOMPARE(errorOf(client.op("start", saveTunnel(client, "taken", {}, enabled))), error);
         QCOMPARE(service.enginesRunning(), 0);
     }
 
@@ -185,40 +208,16 @@ private slots:
         QFETCH(QString, error);
         TunnelServiceProcess service({QStringLiteral("--ready-timeout"), QStringLiteral("1500")});
         const QString name = builtIn ? QStringLiteral("veloxa-engine") : QStringLiteral("engine");
-        service.setEngine(service.installStandIn(name) + QStringLiteral(" run -c {config}"));
-        QVERIFY(service.start());
+        service.runStandIn(name);
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
+        QVERIFY(service.start(client));
         behaviour.replace("{sysfs}", service.sysfs().toUtf8());
-        const QString id = save(client, configuration("T", TunnelServiceProcess::engineConfig(
-                                                               "v0", json::parse(behaviour))));
+        const QString id = saveTunnel(client, "v0", json::parse(behaviour));
         client.op("start", id);
         QCOMPARE(*client.waitForStatus(id, statuses.last()), statuses);
         QCOMPARE(text(client.lastStatusEvent().value("error", json(""))), error);
         if (builtIn) // after a failed start the built-in engine's ledger is replayed in full
-            QCOMPARE(commandLines(service, name).last(),
-                     QStringLiteral("call: cleanup --state ") + service.ledger());
-    }
-
-    // An engine that dies while connected comes back by itself.
-    void aDeadEngineComesBack() {
-        TunnelServiceProcess service;
-        QVERIFY(service.start());
-        RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString marker = service.root() + QStringLiteral("/crashed");
-        const QString id =
-            save(client, configuration("C", TunnelServiceProcess::engineConfig(
-                                                "v1", {{"crash_after_ms", 150},
-                                                       {"crash_marker", marker.toStdString()}})));
-        client.op("start", id);
-        QCOMPARE(*client.waitForStatus(id, 4), (QList<int>{2, 3, 4}));
-        QCOMPARE(*client.waitForStatus(id, 3), (QList<int>{3}));
-
-        QProcess::execute(QStringLiteral("pkill"),
-                          {QStringLiteral("-KILL"), QStringLiteral("-f"),
-                           service.runtimeDir() + QStringLiteral("/engine-")});
-        QCOMPARE(*client.waitForStatus(id, 3), (QList<int>{4, 3}));
+            QCOMPARE(service.commandLines(name).last(), "cleanup --state " + service.ledger());
     }
 
     // An engine that keeps dying: the connection stays reasserting, with traffic held (the
@@ -226,13 +225,10 @@ private slots:
     // releases everything at once, also between two attempts.
     void reassertingLastsUntilTheUserDisconnects() {
         TunnelServiceProcess service;
-        service.setEngine(service.installStandIn(QStringLiteral("veloxa-engine")) +
-                          QStringLiteral(" run -c {config}"));
-        QVERIFY(service.start());
+        service.runStandIn(QStringLiteral("veloxa-engine"));
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString id = save(client, configuration("B", TunnelServiceProcess::engineConfig(
-                                                               "v2", {{"crash_after_ms", 50}})));
+        QVERIFY(service.start(client));
+        const QString id = saveTunnel(client, "v2", {{"crash_after_ms", 50}});
         client.op("start", id);
         for (int restarts = 0; restarts < 4; ++restarts) // a fourth comes 4 s after the third
             QVERIFY(client.waitForStatus(id, 4));
@@ -244,11 +240,11 @@ private slots:
 
         // What it ran: at the service's start and after the disconnect the ledger is
         // replayed in full; a restart resumes the connection.
-        const QString cleanup = QStringLiteral("call: cleanup --state ") + service.ledger();
-        const QString run = QStringLiteral("call: run -c %1/engine-config.json --state %2")
+        const QString cleanup = "cleanup --state " + service.ledger();
+        const QString run = QStringLiteral("run -c %1/engine-config.json --state %2")
                                 .arg(service.runtimeDir(), service.ledger());
         const QString resume = run + QStringLiteral(" --resume");
-        QCOMPARE(commandLines(service, QStringLiteral("veloxa-engine")),
+        QCOMPARE(service.commandLines(QStringLiteral("veloxa-engine")),
                  (QStringList{cleanup, run, resume, resume, resume, cleanup}));
     }
 
@@ -275,15 +271,13 @@ private slots:
 
         RawControlClient client;
         QVERIFY(client.connectTo(service.controlSocket()));
-        const QString marker = service.root() + QStringLiteral("/crashed");
         const json crashesOnce{{"counters", {100, 10}},
                                {"crash_after_ms", 300},
-                               {"crash_marker", marker.toStdString()}};
-        const QString id =
-            save(client, configuration("T", TunnelServiceProcess::engineConfig("v7", crashesOnce)));
-        client.op("start", id);
+                               {"crash_marker", (service.root() + "/crashed").toStdString()}};
+        const QString id = saveTunnel(client, "v7", crashesOnce);
+        client.op("start", id); // an engine that dies while connected comes back by itself
         QCOMPARE(*client.waitForStatus(id, 4), (QList<int>{2, 3, 4}));
-        QVERIFY(client.waitForStatus(id, 3));
+        QCOMPARE(*client.waitForStatus(id, 3), (QList<int>{3}));
         QCOMPARE(ask(), QByteArray(R"({"rx_bytes":200,"tx_bytes":20})"));
 
         // Unreadable counters leave the totals as they were; they never wrap around.
@@ -318,11 +312,9 @@ private slots:
         QFETCH(QByteArray, behaviour);
         QFETCH(QString, how);
         TunnelServiceProcess service;
-        QVERIFY(service.start());
         RawControlClient client;
-        QVERIFY(client.connectTo(service.controlSocket()));
-        const QString id =
-            connectTunnel(client, TunnelServiceProcess::engineConfig("v", json::parse(behaviour)));
+        QVERIFY(service.start(client));
+        const QString id = connectTunnel(client, "v", json::parse(behaviour));
         QVERIFY(!id.isEmpty());
         if (how == u"stop") {
             client.op("stop", id);
@@ -334,6 +326,170 @@ private slots:
             service.kill();
         }
         QTRY_COMPARE(service.enginesRunning(), 0);
+    }
+
+    // The tunnel-control layer (the client's manager and containers) against the service.
+    void keepsOnlyThisExtensionsConfigurations() {
+        QVERIFY(startManaged());
+        RawControlClient raw;
+        QVERIFY(raw.connectTo(managed->controlSocket()));
+        for (const char* name : {"first", "foreign", "second"}) {
+            auto configuration = fixtures::configuration(QString::fromLatin1(name), "{}");
+            if (name == std::string_view("foreign"))
+                configuration["providerBundleIdentifier"] = "com.example.other";
+            QVERIFY(!fixtures::save(raw, configuration).isEmpty());
+        }
+        const auto manager = loadManager();
+        QVERIFY(manager);
+        QCOMPARE(manager->tunnels().size(), 2);
+        QCOMPARE(manager->tunnels()[0]->tunnelProvider()->localizedDescription,
+                 QStringLiteral("first"));
+        QCOMPARE(manager->tunnels()[1]->tunnelProvider()->localizedDescription,
+                 QStringLiteral("second"));
+        QCOMPARE(manager->tunnels()[0]->status(), TunnelStatus::Inactive);
+    }
+
+    void addModifyRemove() {
+        QVERIFY(startManaged());
+        const auto manager = loadManager();
+        QVERIFY(manager && manager->tunnels().isEmpty());
+        const auto container = add(*manager, QStringLiteral("Veloxa — Germany"), "{\"de\":1}");
+        QVERIFY(container);
+        QCOMPARE(manager->tunnels().size(), 1);
+        // Adding the same name again makes a second configuration; names are not checked.
+        QVERIFY(add(*manager, QStringLiteral("Veloxa — Germany"), "{}"));
+        QCOMPARE(stored().size(), 2u);
+
+        const auto modified =
+            awaitCallback<std::optional<SingboxTunnelsManagerError>>([&](auto done) {
+                manager->modify(container, {QStringLiteral("Veloxa — Russia"), "{\"ru\":1}"}, done);
+            });
+        QVERIFY(modified && !*modified);
+        const auto wanted =
+            fixtures::configuration(QStringLiteral("Veloxa — Russia"), "{\"ru\":1}");
+        for (const auto& [key, value] : wanted.items()) // renamed, rewritten, still ours
+            QCOMPARE(fixtures::text(stored()[0][key]), fixtures::text(value));
+        QCOMPARE(manager->tunnels().first(), container); // same container, same place
+
+        const auto remove = [&] {
+            return awaitCallback<std::optional<QString>>(
+                       [&](auto done) { manager->remove(container, done); })
+                .value_or(QStringLiteral("no answer"));
+        };
+        QCOMPARE(remove(), std::nullopt);
+        QCOMPARE(manager->tunnels().size(), 1);
+        QCOMPARE(stored().size(), 1u);
+        // A second removal is the service's error, passed on as it is.
+        QCOMPARE(remove(), QStringLiteral("No such configuration"));
+    }
+
+    void startStatusAndStatistics() {
+        QVERIFY(startManaged());
+        const auto manager = loadManager();
+        const auto container = add(*manager, QStringLiteral("T"), fixtures::engine("veloxa3"));
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
+
+        managed->setCounters(QStringLiteral("veloxa3"), "1536", "18446744073709551615");
+        const auto counters = stats(container);
+        QVERIFY(counters);
+        QCOMPARE(counters->rxBytes, 1536u);
+        QCOMPARE(counters->txBytes, std::numeric_limits<quint64>::max());
+        XPCConnection* connection = container->xpcConnection();
+        QVERIFY(connection);
+        QVERIFY(stats(container));
+        QCOMPARE(container->xpcConnection(), connection); // reused between polls
+
+        container->stopActivation();
+        QTRY_COMPARE(container->status(), TunnelStatus::Inactive);
+        QCOMPARE(container->xpcConnection(), nullptr); // closed on the move into inactive
+    }
+
+    void disabledConfigurationIsEnabledFirst() {
+        QVERIFY(startManaged());
+        RawControlClient raw;
+        QVERIFY(raw.connectTo(managed->controlSocket()));
+        fixtures::save(
+            raw, fixtures::configuration(QStringLiteral("off"), fixtures::engine("v9"), false));
+        const auto manager = loadManager();
+        const auto container = manager->tunnels().first();
+        QVERIFY(!container->tunnelProvider()->isEnabled);
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
+        QVERIFY(stored()[0]["isEnabled"] == true);
+    }
+
+    void anUnsavedConfigurationCannotStart() {
+        QVERIFY(startManaged());
+        auto unsaved = SingboxTunnelContainer::create(
+            TunnelProviderManager::create(*client), bundle, [](const QString&) { return nullptr; });
+        unsaved->tunnelProvider()->isEnabled = true;
+        std::optional<QString> error;
+        unsaved->startActivation([&](auto e) { error = e; });
+        QCOMPARE(error, QStringLiteral("Could not start tunnel session"));
+        QCOMPARE(unsaved->status(), TunnelStatus::Inactive);
+    }
+
+    void serviceRestartWhileTheClientRuns() {
+        QVERIFY(startManaged());
+        const auto manager = loadManager();
+        const auto container = add(*manager, QStringLiteral("T"), fixtures::engine("veloxa4"));
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
+        managed->setCounters(QStringLiteral("veloxa4"), "5", "6");
+        QVERIFY(stats(container));
+
+        managed->kill();
+        QTRY_COMPARE(container->status(), TunnelStatus::Inactive);
+        QTRY_VERIFY(!client->isConnected());
+        // Calls made meanwhile fail with a clear error.
+        const auto added = awaitCallback<Added>([&](auto done) {
+            manager->add({QStringLiteral("X"), QStringLiteral("{}")}, done);
+        });
+        QCOMPARE(added->error(), SingboxTunnelsManagerError::systemErrorOnAddTunnel);
+        QCOMPARE(start(*manager, container), TunnelServiceClient::notRunningMessage());
+
+        QVERIFY(managed->start());
+        QTRY_VERIFY_WITH_TIMEOUT(client->isConnected(), 10000);
+        QCOMPARE(start(*manager, container), std::nullopt);
+        QTRY_COMPARE(container->status(), TunnelStatus::Active);
+        QVERIFY(stats(container)); // a new statistics connection to the new service
+    }
+
+    void statisticsRepliesThatDoNotDecode() {
+        QVERIFY(startManaged());
+        QTemporaryDir dir;
+        QLocalServer fake;
+        QVERIFY(fake.listen(
+            dir.filePath(TunnelServiceProcess::appGroup() + QStringLiteral(".network-extension"))));
+        QList<QByteArray> answers{"{\"rx_bytes\":0,\"tx_bytes\":0}",
+                                  "null",
+                                  "{\"rx_bytes\":1}",
+                                  "{\"rx_bytes\":-1,\"tx_bytes\":0}",
+                                  "{\"rx_bytes\":1.5,\"tx_bytes\":0}",
+                                  "{\"rx_bytes\":18446744073709551616,\"tx_bytes\":0}"};
+        connect(&fake, &QLocalServer::newConnection, this, [&] {
+            QLocalSocket* s = fake.nextPendingConnection();
+            connect(s, &QLocalSocket::readyRead, s, [s, &answers] {
+                while (s->canReadLine()) {
+                    s->readLine();
+                    s->write(answers.takeFirst() + '\n');
+                }
+            });
+        });
+        const auto manager = loadManager();
+        const auto saved = add(*manager, QStringLiteral("T"), "{}");
+        const auto there = [&](const QString& name) {
+            return new LocalXPCConnection(TunnelServiceLocation::at(dir.path()), name);
+        };
+        auto container = SingboxTunnelContainer::create(saved->tunnelProvider(), bundle, there);
+        QCOMPARE(stats(container), (SingboxRuntimeStats{0, 0}));
+        for (int i = 0; i < 5; ++i) // none of the others is a pair of counters
+            QCOMPARE(stats(container), std::nullopt);
+
+        // Without an app group there is no service to ask.
+        auto nameless = SingboxTunnelContainer::create(saved->tunnelProvider(), Bundle(), there);
+        QCOMPARE(stats(nameless), std::nullopt);
     }
 };
 
