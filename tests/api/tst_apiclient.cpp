@@ -1,13 +1,16 @@
-#include "DevService.h"
+#include "../support/DevServiceFixture.h"
 #include "api/APIClient.h"
+#include "api/APIErrorResponse.h"
+#include "api/DeviceLimitResult.h"
+#include "api/InternetDateTime.h"
+#include "api/LoginResult.h"
+#include "api/MeResult.h"
+#include "api/OKResponse.h"
 #include "localization/Localization.h"
 
 #include <QCoro/QCoroTask>
-#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTest>
@@ -15,53 +18,63 @@
 using namespace veloxa;
 using Kind = APIError::Kind;
 
-// The client against the real dev service over loopback.
+namespace {
+const char* device = R"({"device_uuid":"A","device_name":"Studio","platform":"macos-arm64",
+    "regions":["de"],"created_at":"2025-01-01T00:00:00Z"})";
+const char* config =
+    R"({"region":"de","region_label":"Germany","config":"{}","filename":"de.json"})";
+
+QByteArray me(const QString& extra, const QString& configs = QString::fromLatin1(config)) {
+    return QStringLiteral(R"({"email":"a@b.c","status":"active",%1"devices":[%2],"configs":[%3]})")
+        .arg(extra, QString::fromLatin1(device), configs)
+        .toUtf8();
+}
+} // namespace
+
+// The client against the real dev service over loopback, and the records it decodes.
 class TestAPIClient : public QObject {
     Q_OBJECT
 
-    dev::DevService m_service{{.printCodes = false}};
+    DevServiceFixture m_dev;
+    dev::DevService& m_service = m_dev.service;
     std::unique_ptr<APIClient> m_client;
 
-    QUrl base() const { return m_service.baseUrl(); }
     const dev::DevService::RecordedRequest& last() const { return m_service.requests().last(); }
 
-    // Queues one scripted answer for the next API request.
-    void script(int status, const QByteArray& body, int delayMs = 0,
-                const QByteArray& type = "application/json") {
-        m_service.reset();
-        QNetworkAccessManager nam;
-        QNetworkRequest request(QUrl(base().toString() + QStringLiteral("/dev/next-response")));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-        const QJsonObject o{{"status", status},
-                            {"body", QString::fromUtf8(body)},
-                            {"delay_ms", delayMs},
-                            {"content_type", QString::fromLatin1(type)}};
-        QNetworkReply* reply = nam.post(request, QJsonDocument(o).toJson());
-        QTRY_VERIFY(reply->isFinished());
-        QCOMPARE(reply->error(), QNetworkReply::NoError);
-        delete reply;
-    }
-
-    std::expected<LoginResult, APIError> verify(const QString& email, const QString& uuid) {
-        QCoro::waitFor(m_client->requestOTP(email));
-        const QString code = m_service.mailbox(email).last();
-        return QCoro::waitFor(m_client->verifyOTP(email, code, uuid,
-                                                  QStringLiteral("Studio — macOS 14.5"),
-                                                  QStringLiteral("macos-arm64")));
+    // Encoding writes the keys decoding reads.
+    template <class T> static void roundTrips(const T& value) {
+        const auto again = JsonReader::decode<T>(QByteArray::fromStdString(value.toJson().dump()));
+        QVERIFY(again);
+        QCOMPARE(*again, value);
     }
 
 private slots:
     void initTestCase() {
         QStandardPaths::setTestModeEnabled(true);
         Localization::shared().setLanguage(AppLanguage::en);
-        QVERIFY(m_service.listen(QHostAddress::LocalHost, 0));
-        m_client = std::make_unique<APIClient>(base());
+        QVERIFY(m_dev.listen());
+        m_client = std::make_unique<APIClient>(m_dev.url());
     }
     void init() { m_service.reset(); }
 
+    // The control the other tests rely on without seeing it: a scripted answer replaces
+    // exactly one reply on its own path, so a test that scripts a failure gets the real
+    // service back after it.
+    void scriptedAnswerIsUsedOnce() {
+        const QString me = QStringLiteral("/api/singbox/client/me");
+        QVERIFY(m_dev.script(me, 418, "{}"));
+        QCOMPARE(m_dev.request(QStringLiteral("/ip?format=json")), 200); // another path first
+        QCOMPARE(m_dev.request(me), 418);
+        QCOMPARE(m_dev.request(me), 401);
+    }
+
     void signInRequestsCarryExactlyTheirFields() {
-        const auto login = verify(dev::DevService::activeSeed,
-                                  QStringLiteral("11111111-2222-4333-8444-555555555555"));
+        const QString email = dev::DevService::activeSeed;
+        QCoro::waitFor(m_client->requestOTP(email));
+        const auto login = QCoro::waitFor(m_client->verifyOTP(
+            email, m_service.mailbox(email).last(),
+            QStringLiteral("11111111-2222-4333-8444-555555555555"),
+            QStringLiteral("Studio — macOS 14.5"), QStringLiteral("macos-arm64")));
         QVERIFY(login);
 
         const auto& requests = m_service.requests();
@@ -127,7 +140,8 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, kind);
         QFETCH(QString, description);
-        script(status, body, 0, body.startsWith('<') ? "text/html" : "application/json");
+        QVERIFY(m_dev.script(QStringLiteral("/api/"), status, body, 0,
+                             body.startsWith('<') ? "text/html" : "application/json"));
         const auto result = QCoro::waitFor(m_client->logout(QStringLiteral("t")));
         if (kind < 0) {
             QVERIFY(result);
@@ -139,7 +153,7 @@ private slots:
     }
 
     void descriptionsFollowTheLanguage() {
-        script(200, "{}");
+        QVERIFY(m_dev.script(QStringLiteral("/api/"), 200, "{}"));
         const auto result = QCoro::waitFor(m_client->requestOTP(QStringLiteral("a@b.c")));
         // Transport failures in Qt's words, in the language of the moment.
         QTcpServer closed;
@@ -158,10 +172,127 @@ private slots:
         QCOMPARE(APIError::deviceLimitReached({}).description(),
                  QStringLiteral("Превышен лимит устройств"));
         // The fallback server text is the same in every language.
-        script(503, "");
+        QVERIFY(m_dev.script(QStringLiteral("/api/"), 503, ""));
         QCOMPARE(QCoro::waitFor(m_client->logout(QStringLiteral("t"))).error().description(),
                  QStringLiteral("Ошибка сервера (503)"));
         Localization::shared().setLanguage(AppLanguage::en);
+    }
+
+    void decodesAndRoundTrips() {
+        const auto decoded =
+            JsonReader::decode<MeResult>(me(R"("expires_at":"2025-06-30T12:00:00Z","x":1,)"));
+        QVERIFY2(decoded, qPrintable(decoded ? QString() : decoded.error().message));
+        QCOMPARE(decoded->devices.size(), 1);
+        QCOMPARE(decoded->devices[0].lastSeenAt, std::nullopt);
+        QCOMPARE(decoded->configs[0].regionLabel, QStringLiteral("Germany"));
+        QVERIFY(!decoded->devices[0].toJson().contains("last_seen_at")); // absent stays out
+        roundTrips(*decoded);
+
+        const auto login = JsonReader::decode<LoginResult>(
+            R"({"token":"t","email":"e","status":"expired","devices":[],"configs":[]})");
+        QCOMPARE(login.value().expiresAt, std::nullopt);
+        roundTrips(*login);
+
+        const auto limit = JsonReader::decode<DeviceLimitResult>(
+            QStringLiteral(R"({"replace_token":"r","max_devices":5,"devices":[%1]})")
+                .arg(QLatin1String(device))
+                .toUtf8());
+        QCOMPARE(limit.value().maxDevices, 5);
+        roundTrips(*limit);
+    }
+
+    void rejectsBadBodies_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("messagePart");
+        QTest::newRow("not JSON") << QByteArray("<html>") << "malformed JSON";
+        QTest::newRow("array at top") << QByteArray("[]") << "expected an object";
+        QTest::newRow("missing email")
+            << QByteArray(R"({"status":"active","devices":[],"configs":[]})")
+            << "missing key \"email\"";
+        QTest::newRow("devices null")
+            << me("").replace(QByteArray("\"devices\":[") + device + "]", "\"devices\":null")
+            << "wrong type for \"devices\"";
+        QTest::newRow("config without filename")
+            << me("", R"({"region":"de","region_label":"G","config":"{}"})")
+            << "configs[0].filename";
+        QTest::newRow("region not a string")
+            << me("", R"({"region":1,"region_label":"G","config":"{}","filename":"f"})")
+            << "configs[0].region";
+        QTest::newRow("regions with a number")
+            << me("").replace("[\"de\"]", "[\"de\",1]") << "regions[1]";
+        QTest::newRow("created_at missing")
+            << me("").replace(",\"created_at\":\"2025-01-01T00:00:00Z\"", "") << "created_at";
+        QTest::newRow("expires_at a number") << me(R"("expires_at":5,)") << "expires_at";
+        // Deeper than any record, even under a key nobody reads: refused before parsing.
+        QTest::newRow("nested too deeply")
+            << me("\"x\":" + QString(33, u'[') + QString(33, u']') + u',') << "nested too deeply";
+    }
+    void rejectsBadBodies() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, messagePart);
+        const auto decoded = JsonReader::decode<MeResult>(body);
+        QVERIFY(!decoded);
+        QVERIFY2(decoded.error().message.contains(messagePart),
+                 qPrintable(decoded.error().message));
+    }
+
+    void integersAreSigned64Bit() {
+        auto limit = [](const char* max) {
+            return JsonReader::decode<DeviceLimitResult>(
+                QStringLiteral(R"({"replace_token":"r","max_devices":%1,"devices":[]})")
+                    .arg(QLatin1String(max))
+                    .toUtf8());
+        };
+        QCOMPARE(limit("9223372036854775807")->maxDevices, std::numeric_limits<qint64>::max());
+        QCOMPARE(limit("-3")->maxDevices, -3);
+        QVERIFY(!limit("9223372036854775808"));
+        QVERIFY(!limit("5.5"));
+        QVERIFY(!limit("\"5\""));
+    }
+
+    void optionalsAndSmallRecords() {
+        // Missing and null optionals both read as absent.
+        QVERIFY(!JsonReader::decode<MeResult>(me(R"("expires_at":null,)"))->expiresAt);
+        auto withLastSeen = QByteArray(device).replace("}", ",\"last_seen_at\":null}");
+        QVERIFY(!JsonReader::decode<DeviceSummary>(withLastSeen)->lastSeenAt);
+        QVERIFY(JsonReader::decode<OKResponse>("{\"ok\":false}"));
+        QVERIFY(!JsonReader::decode<OKResponse>("{}"));
+        QCOMPARE(JsonReader::decode<APIErrorResponse>(R"({"error":"Нет","code":7})")->error,
+                 QStringLiteral("Нет"));
+        QVERIFY(!JsonReader::decode<APIErrorResponse>(R"({"message":"x"})"));
+    }
+
+    void expiryForms_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("utc"); // empty: no date
+        const char* const forms[][2] = {
+            {"2025-06-30T12:00:00Z", "2025-06-30T12:00:00.000Z"},
+            {"2025-06-30T12:00:00.123+03:00", "2025-06-30T09:00:00.123Z"},
+            {"2025-06-30T12:00:00.123456Z", "2025-06-30T12:00:00.123Z"},
+            {"2025-06-30T23:30:00-01:30", "2025-07-01T01:00:00.000Z"},
+            {"2025-06-30t12:00:00.5z", "2025-06-30T12:00:00.500Z"},
+            // No zone, no time, nothing, a word, no such month, a space, no such offset.
+            {"2025-06-30T12:00:00", ""},
+            {"2025-06-30", ""},
+            {"", ""},
+            {"tomorrow", ""},
+            {"2025-13-01T00:00:00Z", ""},
+            {"2025-06-30 12:00:00Z", ""},
+            {"2025-06-30T12:00:00+25:00", ""}};
+        for (const auto& [text, utc] : forms)
+            QTest::addRow("'%s'", text) << QString::fromLatin1(text) << QString::fromLatin1(utc);
+    }
+    void expiryForms() {
+        QFETCH(QString, text);
+        QFETCH(QString, utc);
+        const auto parsed = InternetDateTime::parse(text);
+        if (utc.isEmpty()) {
+            QVERIFY(!parsed);
+        } else {
+            QVERIFY(parsed);
+            QCOMPARE(parsed->toUTC().toString(Qt::ISODateWithMs), utc);
+        }
+        QVERIFY(!InternetDateTime::parse(std::nullopt));
     }
 };
 

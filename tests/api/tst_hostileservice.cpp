@@ -1,4 +1,5 @@
 #include "api/APIClient.h"
+#include "api/UrlPolicy.h"
 #include "localization/Localization.h"
 
 #include <QCoro/QCoroTask>
@@ -12,8 +13,16 @@ using namespace veloxa;
 using Kind = APIError::Kind;
 
 namespace {
+QByteArray response(const QByteArray& statusLine, const QByteArray& headers,
+                    const QByteArray& body) {
+    return "HTTP/1.1 " + statusLine + "\r\n" + headers +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
+}
+const QByteArray okBody = R"({"ok":true})";
+
 // A loopback HTTP server that records each raw request and answers with scripted bytes,
-// or half of them, or nothing at all.
+// or half of them, or nothing at all; by default a success.
 class ScriptedServer : public QObject {
 public:
     enum class Then { close, stall };
@@ -44,7 +53,7 @@ public:
     }
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
-    QByteArray answer;
+    QByteArray answer = response("200 OK", {}, okBody);
     Then then = Then::close;
     QList<QByteArray> requests;
 
@@ -53,14 +62,6 @@ private:
     QHash<QTcpSocket*, QByteArray> m_buffers;
 };
 
-QByteArray response(const QByteArray& statusLine, const QByteArray& headers,
-                    const QByteArray& body) {
-    return "HTTP/1.1 " + statusLine + "\r\n" + headers +
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
-           body;
-}
-
-const QByteArray okBody = R"({"ok":true})";
 } // namespace
 
 // The API client against a service that answers as no honest one would.
@@ -79,7 +80,6 @@ private slots:
 
     void redirectsAreNotFollowed() {
         ScriptedServer elsewhere, service;
-        elsewhere.answer = response("200 OK", {}, okBody);
         service.answer = response("307 Temporary Redirect",
                                   "Location: " + elsewhere.url().toLatin1() + "/steal\r\n", {});
         APIClient client{QUrl(service.url())};
@@ -105,7 +105,6 @@ private slots:
         QFETCH(QString, identifier);
         QFETCH(QByteArray, sentPath);
         ScriptedServer service;
-        service.answer = response("200 OK", {}, okBody);
         APIClient client{QUrl(service.url())};
         const auto deleted = wait(client.deleteDevice(identifier, QStringLiteral("token")));
         if (sentPath.isEmpty()) {
@@ -184,17 +183,17 @@ private slots:
     void theBaseURLTakesTheAPIPath_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("origin") << "" << QByteArray("GET /api/singbox/client/me ");
-        QTest::newRow("origin with slash") << "/" << QByteArray("GET /api/singbox/client/me ");
-        QTest::newRow("folder") << "/v/" << QByteArray("GET /v/api/singbox/client/me ");
-        QTest::newRow("folder without slash")
-            << "/v" << QByteArray("GET /v/api/singbox/client/me ");
+        const QByteArray root = "GET /api/singbox/client/me ",
+                         folder = "GET /v/api/singbox/client/me ";
+        QTest::newRow("origin") << "" << root;
+        QTest::newRow("origin with slash") << "/" << root;
+        QTest::newRow("folder") << "/v/" << folder;
+        QTest::newRow("folder without slash") << "/v" << folder;
     }
     void theBaseURLTakesTheAPIPath() {
         QFETCH(QString, path);
         QFETCH(QByteArray, sent);
         ScriptedServer service;
-        service.answer = response("200 OK", {}, okBody);
         APIClient client{QUrl(service.url() + path)};
         wait(client.fetchMe(QStringLiteral("token")));
         QVERIFY2(service.requests.value(0).startsWith(sent), service.requests.value(0).constData());
@@ -202,7 +201,6 @@ private slots:
 
     void requestsWithoutABodySayNoLength() {
         ScriptedServer service;
-        service.answer = response("200 OK", {}, okBody);
         APIClient client{QUrl(service.url())};
         wait(client.logout(QStringLiteral("token")));
         wait(client.deleteDevice(QStringLiteral("d"), QStringLiteral("token")));
@@ -216,6 +214,28 @@ private slots:
         }
         QVERIFY(service.requests[3].toLower().contains("content-length: 17"));
     }
+
+    // Plain HTTP only to this computer: the service elsewhere is reached over TLS.
+    void httpsAnywhereHttpOnlyOnLoopback_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("https") << "https://api.example.net" << true;
+        QTest::newRow("http remote") << "http://api.example.net" << false;
+        QTest::newRow("http localhost") << "http://localhost:8787" << true;
+        QTest::newRow("http 127.x") << "http://127.3.4.5:80/ip" << true;
+        QTest::newRow("http ::1") << "http://[::1]:8787" << true;
+        QTest::newRow("http 128.0.0.1") << "http://128.0.0.1" << false;
+        QTest::newRow("http private range") << "http://10.0.0.1" << false;
+        QTest::newRow("localhost lookalike") << "http://localhost.example.net" << false;
+        QTest::newRow("ftp") << "ftp://127.0.0.1" << false;
+        QTest::newRow("no host") << "https://" << false;
+    }
+    void httpsAnywhereHttpOnlyOnLoopback() {
+        QFETCH(QString, url);
+        QFETCH(bool, allowed);
+        QCOMPARE(UrlPolicy::isAllowed(QUrl(url)), allowed);
+    }
+    void buildConstantsPass() { QCOMPARE(UrlPolicy::buildConstantProblems(), QStringList()); }
 };
 
 QTEST_GUILESS_MAIN(TestHostileService)

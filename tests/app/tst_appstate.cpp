@@ -1,18 +1,18 @@
-#include "DevService.h"
 #include "app/AppState.h"
+#include "app/DeviceIdentity.h"
 #include "app/PublicIPLookup.h"
+#include "app/SignInForm.h"
 #include "localization/Localization.h"
 #include "platform/MemorySecureItemStore.h"
 #include "platform/netext/TunnelServiceClient.h"
+#include "support/DevServiceFixture.h"
 #include "support/TunnelFixtures.h"
 #include "tunnel/SingboxTunnelsManager.h"
 
 #include <QCoro/QCoroTask>
-#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -22,6 +22,7 @@
 using namespace veloxa;
 using json = nlohmann::json;
 using Region = AppState::Region;
+using Stage = SignInFlow::LoginStage;
 
 namespace {
 // A sign-in answer with one German configuration.
@@ -35,8 +36,9 @@ LoginResult account(const QString& status, const std::string& config = "{}") {
                           QString::fromStdString(config), QStringLiteral("de.json")}}};
 }
 std::string engine(const json& fakeEngine = {}) {
-    return TunnelServiceProcess::engineConfig(QStringLiteral("veloxa-de"), fakeEngine);
+    return fixtures::engine(QStringLiteral("veloxa-de"), fakeEngine);
 }
+const QString mePath = QStringLiteral("/api/singbox/client/me");
 const char* expiredAnswer = R"({"email":"a@b.c","status":"expired","devices":[],"configs":[]})";
 } // namespace
 
@@ -44,76 +46,65 @@ const char* expiredAnswer = R"({"email":"a@b.c","status":"expired","devices":[],
 class TestAppState : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<dev::DevService> service;
+    std::optional<DevServiceFixture> backend;
     std::unique_ptr<TunnelServiceProcess> tunnel;
     std::unique_ptr<TunnelServiceClient> client;
     std::shared_ptr<MemorySecureItemStore> items;
 
-    QUrl base() const { return service->baseUrl(); }
-    AppState::Dependencies dependencies() {
-        return {items, base(), QUrl(base().toString() + QStringLiteral("/ip")),
-                QStringLiteral("Studio — macOS 14.5")};
+    const QList<dev::DevService::RecordedRequest>& requests() {
+        return backend->service.requests();
     }
-    std::unique_ptr<AppState> makeState() { return std::make_unique<AppState>(dependencies()); }
+    std::unique_ptr<AppState> makeState() {
+        return std::make_unique<AppState>(
+            AppState::Dependencies{items, backend->url(), backend->url(QStringLiteral("/ip")),
+                                   QStringLiteral("Studio — macOS 14.5")});
+    }
     // A tunnel service, and a model whose tunnels manager is its.
-    std::unique_ptr<AppState>
-    makeConnectableState(QStringList serviceArguments = {},
-                         std::chrono::milliseconds echoTimeout = std::chrono::seconds(4)) {
+    std::unique_ptr<AppState> makeConnectableState(const QStringList& serviceArguments = {}) {
         tunnel = std::make_unique<TunnelServiceProcess>(serviceArguments);
         if (!tunnel->start())
             return nullptr;
         client = std::make_unique<TunnelServiceClient>(tunnel->controlSocket());
         if (!QTest::qWaitFor([&] { return client->isConnected(); }, 5000))
             return nullptr;
-        auto deps = dependencies();
-        deps.ipEchoTimeout = echoTimeout;
-        auto state = std::make_unique<AppState>(deps);
+        auto state = makeState();
         state->setTunnelsManager(TunnelServiceProcess::loadManager(*client));
         return state;
     }
     void signIn(AppState& state, const QString& email) {
         QCoro::waitFor(state.requestLoginCode(email));
-        QCoro::waitFor(state.verifyLoginCode(email, service->mailbox(email).last()));
+        QCoro::waitFor(state.verifyLoginCode(email, backend->service.mailbox(email).last()));
     }
-    void devPost(const QString& path, const json& body) {
-        QNetworkAccessManager nam;
-        QNetworkRequest request(QUrl(base().toString() + path));
-        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/json");
-        std::unique_ptr<QNetworkReply> reply(
-            nam.post(request, QByteArray::fromStdString(body.dump())));
-        QTRY_VERIFY(reply->isFinished());
+    static void refresh(AppState& state) {
+        QCoro::waitFor(state.refreshAccount(*state.session().load()->token));
     }
     void setStatus(const QString& email, const char* status) {
-        devPost(QStringLiteral("/dev/accounts"),
-                {{"email", email.toStdString()}, {"status", status}});
+        QCOMPARE(backend->request(QStringLiteral("/dev/accounts"),
+                                  {{"email", email.toStdString()}, {"status", status}}),
+                 200);
     }
-    // The next answer on `path`: this one, after `delayMs`.
-    void script(const char* path, int status, const char* body, int delayMs = 0) {
-        devPost(QStringLiteral("/dev/next-response"),
-                {{"status", status}, {"body", body}, {"delay_ms", delayMs}, {"path", path}});
-    }
-    qsizetype requestsTo(const QString& prefix) {
-        return std::count_if(service->requests().cbegin(), service->requests().cend(),
-                             [&](const auto& r) { return r.path.startsWith(prefix); });
-    }
-    json storedConfigurations() {
-        RawControlClient raw;
-        if (!raw.connectTo(tunnel->controlSocket()))
-            return json::array();
-        return (*raw.request({{"op", "loadAll"}}))["configurations"];
-    }
+    json storedConfigurations() { return fixtures::storedConfigurations(tunnel->controlSocket()); }
     // Polls until the model reads `status`.
     static bool polledTo(AppState& state, TunnelStatus status) {
-        return QTest::qWaitFor(
-            [&] {
-                state.pollTunnel();
-                return state.tunnelStatus() == status;
-            },
-            10000);
+        return QTest::qWaitFor([&] { return state.pollTunnel(), state.tunnelStatus() == status; },
+                               10000);
     }
     void connectAndSettle(AppState& state) {
         state.connect();
         QVERIFY(polledTo(state, TunnelStatus::Active));
+    }
+
+    // The sign-in form's tests: a model's sign-in part with the form's side of it.
+    std::unique_ptr<AppState> formModel;
+    std::unique_ptr<SignInForm> form;
+    SignInFlow& signInForm() {
+        formModel = makeState();
+        form = std::make_unique<SignInForm>(formModel->signInFlow());
+        return formModel->signInFlow();
+    }
+    qsizetype requestCount(const char* step) {
+        return backend->requestsTo(QStringLiteral("/api/singbox/client/otp/") +
+                                   QLatin1String(step));
     }
 
 private slots:
@@ -122,14 +113,15 @@ private slots:
         Localization::shared().setLanguage(AppLanguage::en);
     }
     void init() {
-        service = std::make_unique<dev::DevService>(dev::DevService::Options{.printCodes = false});
-        QVERIFY(service->listen(QHostAddress::LocalHost, 0));
+        QVERIFY(backend.emplace().listen());
         items = std::make_shared<MemorySecureItemStore>();
     }
     void cleanup() {
+        form.reset();
+        formModel.reset();
         client.reset();
         tunnel.reset();
-        service.reset();
+        backend.reset();
         Localization::shared().setLanguage(AppLanguage::en);
     }
 
@@ -157,22 +149,21 @@ private slots:
 
     void signInStoresTheSessionAndSignOutClearsIt() {
         auto state = makeState();
-        QCoro::waitFor(state->requestLoginCode(dev::DevService::activeSeed));
+        const QString email = dev::DevService::activeSeed;
+        QCoro::waitFor(state->requestLoginCode(email));
         QCOMPARE(state->authErrorMessage(), std::nullopt);
-        QCoro::waitFor(
-            state->verifyLoginCode(dev::DevService::activeSeed, QStringLiteral("000000x")));
+        QCoro::waitFor(state->verifyLoginCode(email, QStringLiteral("000000x")));
         QCOMPARE(state->authErrorMessage(), QStringLiteral("Invalid code"));
         // The identifier was made and stored before the request.
         const QString uuid = state->session().load()->deviceUUID;
 
         state->setLoginStage(AppState::LoginStage::Code);
-        QCoro::waitFor(state->verifyLoginCode(
-            dev::DevService::activeSeed, service->mailbox(dev::DevService::activeSeed).last()));
+        QCoro::waitFor(state->verifyLoginCode(email, backend->service.mailbox(email).last()));
         QVERIFY(state->isLoggedIn());
         const auto stored = state->session().load();
         QCOMPARE(stored->deviceUUID, uuid);
         QVERIFY(stored->token && !stored->token->isEmpty());
-        QCOMPARE(stored->email, dev::DevService::activeSeed);
+        QCOMPARE(stored->email, email);
         QCOMPARE(state->loginStage(), AppState::LoginStage::Email);
         QCOMPARE(state->devices().size(), 1);
         QCOMPARE(state->devices()[0].deviceName, QStringLiteral("Studio — macOS 14.5"));
@@ -190,17 +181,17 @@ private slots:
         }
         QCOMPARE(order, (QStringList{"account", "form"}));
         QCOMPARE(state->session().load()->deviceUUID, uuid);
-        QTRY_COMPARE(service->requests().last().path, QStringLiteral("/api/singbox/client/logout"));
-        signIn(*state, dev::DevService::activeSeed);
-        const auto body = QJsonDocument::fromJson(service->requests().last().body).object();
+        QTRY_COMPARE(requests().last().path, QStringLiteral("/api/singbox/client/logout"));
+        signIn(*state, email);
+        const auto body = QJsonDocument::fromJson(requests().last().body).object();
         QCOMPARE(body.value("device_uuid").toString(), uuid);
     }
 
     void deviceLimitAndReplacement() {
         auto state = makeState();
-        const qsizetype before = service->requests().size();
+        const qsizetype before = requests().size();
         QCoro::waitFor(state->replaceDevice(QStringLiteral("X"))); // nothing pending: nothing sent
-        QCOMPARE(service->requests().size(), before);
+        QCOMPARE(requests().size(), before);
 
         signIn(*state, dev::DevService::fullSeed);
         QVERIFY(!state->isLoggedIn());
@@ -214,7 +205,7 @@ private slots:
         const DeviceLimitResult limit = *state->pendingDeviceLimit();
         const QString old = limit.devices[1].deviceUuid;
         QCoro::waitFor(state->replaceDevice(old));
-        QCOMPARE(QJsonDocument::fromJson(service->requests().last().body).object(),
+        QCOMPARE(QJsonDocument::fromJson(requests().last().body).object(),
                  (QJsonObject{{"replace_token", limit.replaceToken}, {"old_device_uuid", old}}));
         QVERIFY(state->isLoggedIn());
         QCOMPARE(state->pendingDeviceLimit(), std::nullopt);
@@ -229,9 +220,10 @@ private slots:
         connectAndSettle(*state);
 
         // The service drops the token: revoked message, profile removed, signed out.
-        devPost(QStringLiteral("/dev/revoke"),
-                {{"email", dev::DevService::activeSeed.toStdString()}});
-        QCoro::waitFor(state->refreshAccount(*state->session().load()->token));
+        QCOMPARE(backend->request(QStringLiteral("/dev/revoke"),
+                                  {{"email", dev::DevService::activeSeed.toStdString()}}),
+                 200);
+        refresh(*state);
         QVERIFY(!state->isLoggedIn());
         QCOMPARE(state->sessionRevokedMessage(),
                  QStringLiteral("This device was disconnected from the account. Sign in again."));
@@ -241,10 +233,13 @@ private slots:
         // Signing in again clears the notice; signing out another device reloads the list.
         signIn(*state, dev::DevService::activeSeed);
         QCOMPARE(state->sessionRevokedMessage(), std::nullopt);
-        auto other = std::make_unique<AppState>(AppState::Dependencies{
-            std::make_shared<MemorySecureItemStore>(), base(), base(), QStringLiteral("Other")});
+        auto other = std::make_unique<AppState>(
+            AppState::Dependencies{std::make_shared<MemorySecureItemStore>(),
+                                   backend->url(),
+                                   {},
+                                   QStringLiteral("Other")});
         signIn(*other, dev::DevService::activeSeed);
-        QCoro::waitFor(state->refreshAccount(*state->session().load()->token));
+        refresh(*state);
         QCOMPARE(state->devices().size(), 2);
         QCoro::waitFor(state->revokeDevice(other->session().currentDeviceUUID()));
         QVERIFY(state->isLoggedIn());
@@ -256,34 +251,44 @@ private slots:
         QVERIFY(state->sessionRevokedMessage());
 
         // Without a token nothing is sent.
-        const qsizetype before = service->requests().size();
+        const qsizetype before = requests().size();
         QCoro::waitFor(state->revokeDevice(QStringLiteral("X")));
         state->signOut();
         QTest::qWait(100);
-        QCOMPARE(service->requests().size(), before);
+        QCOMPARE(requests().size(), before);
     }
 
-    void failedRefreshesKeepTheUserSignedIn_data() {
+    // A signed-in user's failed requests change nothing of the account; a failed device
+    // sign-out says why.
+    void failuresKeepTheUserSignedIn_data() {
+        QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("server error") << 500 << QByteArray(R"({"error":"Try later"})");
-        QTest::newRow("gateway page") << 502 << QByteArray("<html>Bad gateway</html>");
-        QTest::newRow("undecodable") << 200 << QByteArray(R"({"email":"a@b.c"})");
-        QTest::newRow("nested too deeply")
-            << 200 << QByteArray(R"({"x":)") + QByteArray(40, '[') + QByteArray(40, ']') + "}";
+        QTest::addColumn<QString>("error");
+        const QString devices = QStringLiteral("/api/singbox/client/devices/");
+        const QByteArray later = R"({"error":"Try later"})";
+        QTest::newRow("refresh: server error") << mePath << 500 << later << QString();
+        QTest::newRow("refresh: undecodable") << mePath << 200 << QByteArray("{}") << QString();
+        QTest::newRow("device sign-out") << devices << 500 << later << "Try later";
     }
-    void failedRefreshesKeepTheUserSignedIn() {
+    void failuresKeepTheUserSignedIn() {
+        QFETCH(QString, path);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
+        QFETCH(QString, error);
         auto state = makeState();
         signIn(*state, dev::DevService::activeSeed);
         const auto devices = state->devices();
-        script("/api/singbox/client/me", status, body.constData());
-        QCoro::waitFor(state->refreshAccount(*state->session().load()->token));
+        QVERIFY(backend->script(path, status, body));
+        if (path == mePath)
+            refresh(*state);
+        else
+            QCoro::waitFor(
+                state->revokeDevice(QStringLiteral("00000000-0000-4000-8000-000000000009")));
         QVERIFY(state->isLoggedIn());
         QCOMPARE(state->subscriptionStatus(), QStringLiteral("active"));
         QCOMPARE(state->devices(), devices);
-        QCOMPARE(state->authErrorMessage(), std::nullopt);
+        QCOMPARE(state->authErrorMessage().value_or(QString()), error);
         QCOMPARE(state->sessionRevokedMessage(), std::nullopt);
     }
 
@@ -298,7 +303,8 @@ private slots:
         const bool echo = request == u"/ip";
         auto state = echo ? makeConnectableState() : makeState();
         QVERIFY(state);
-        script(qPrintable(request), 200, echo ? R"({"ip":"198.51.100.7"})" : expiredAnswer, 800);
+        QVERIFY(
+            backend->script(request, 200, echo ? R"({"ip":"198.51.100.7"})" : expiredAnswer, 800));
         std::optional<QCoro::Task<>> pending;
         if (echo) {
             state->applyLoginResult(account(QStringLiteral("active"), engine()));
@@ -308,7 +314,7 @@ private slots:
         } else {
             pending = state->refreshAccount(QStringLiteral("t"));
         }
-        QTRY_COMPARE(requestsTo(request), 1);
+        QTRY_COMPARE(backend->requestsTo(request), 1);
         state.reset();
         QVERIFY(!pending || pending->isReady()); // ended with the model, nothing left waiting
         QTest::qWait(1000);                      // the held-back answer reaches nobody
@@ -396,13 +402,12 @@ private slots:
     void serviceMessagesInTheInterfaceLanguage_data() {
         QTest::addColumn<QString>("said");
         QTest::addColumn<QString>("shown"); // our texts go through translation: <…>
+        const QString missing = "The tunnel engine \"sing-box\" was not found on this computer";
+        const QString fatal = "FATAL[0000] start service: bind: in use";
         QTest::newRow("fixed") << "The tunnel engine crashed"
                                << "<The tunnel engine crashed>";
-        QTest::newRow("with a part filled in")
-            << "The tunnel engine \"sing-box\" was not found on this computer"
-            << "<The tunnel engine \"sing-box\" was not found on this computer>";
-        QTest::newRow("an engine's own line") << "FATAL[0000] start service: bind: in use"
-                                              << "FATAL[0000] start service: bind: in use";
+        QTest::newRow("with a part filled in") << missing << u'<' + missing + u'>';
+        QTest::newRow("an engine's own line") << fatal << fatal;
         QTest::newRow("ours, but more") << "The tunnel engine crashed twice"
                                         << "The tunnel engine crashed twice";
     }
@@ -432,7 +437,7 @@ private slots:
                                state->receivedText()};
         };
         const QStringList before = shown();
-        const qsizetype echoes = requestsTo(QStringLiteral("/ip"));
+        const qsizetype echoes = backend->requestsTo(QStringLiteral("/ip"));
         QSignalSpy lost(&state->connection(), &VpnConnection::connectionLost);
         QSignalSpy restored(&state->connection(), &VpnConnection::connectionRestored);
         QStringList whileReconnecting;
@@ -450,7 +455,7 @@ private slots:
         QCOMPARE(whileReconnecting, before);
         QCOMPARE(shown().mid(0, 4), before.mid(0, 4)); // the same session, no new start
         QVERIFY(state->sessionRxBytes() >= 2048);
-        QCOMPARE(requestsTo(QStringLiteral("/ip")), echoes); // the address is known
+        QCOMPARE(backend->requestsTo(QStringLiteral("/ip")), echoes); // the address is known
     }
 
     void toggleAndRegionWhileTheTunnelMoves_data() {
@@ -499,7 +504,7 @@ private slots:
             readyDelayMs > 1000 ? TunnelStatus::Activating : TunnelStatus::Active;
         QVERIFY(polledTo(*state, up));
         if (event == u"refresh") {
-            script("/api/singbox/client/me", 200, expiredAnswer);
+            QVERIFY(backend->script(mePath, 200, expiredAnswer));
             QCoro::waitFor(state->refreshAccount(QStringLiteral("t")));
         } else if (event == u"sign-out") {
             state->signOut();
@@ -520,7 +525,7 @@ private slots:
             QVERIFY(first);
             signIn(*first, dev::DevService::expiredSeed); // stores the session
             setStatus(dev::DevService::expiredSeed, "active");
-            QCoro::waitFor(first->refreshAccount(*first->session().load()->token));
+            refresh(*first);
             first->setSelectedRegion(Region::Ru);
             connectAndSettle(*first);
             setStatus(dev::DevService::expiredSeed, "expired");
@@ -561,41 +566,30 @@ private slots:
         QCOMPARE(state->canConnect(), can);
     }
 
-    void aFailedDeviceSignOutKeepsTheList() {
-        auto state = makeState();
-        signIn(*state, dev::DevService::activeSeed);
-        const auto before = state->devices();
-        script("/api/singbox/client/devices/", 500, R"({"error":"Try later"})");
-        QCoro::waitFor(state->revokeDevice(QStringLiteral("00000000-0000-4000-8000-000000000009")));
-        QCOMPARE(state->devices(), before);
-        QCOMPARE(state->authErrorMessage(), QStringLiteral("Try later"));
-        QVERIFY(state->isLoggedIn());
-    }
-
     void publicAddressQuestions() {
-        PublicIPLookup echo(QUrl(base().toString() + QStringLiteral("/ip")),
-                            std::chrono::milliseconds(1000));
+        const QString ip = QStringLiteral("/ip");
+        PublicIPLookup echo(backend->url(ip), std::chrono::milliseconds(1000));
         QSignalSpy found(&echo, &PublicIPLookup::found);
         const auto asked = [&](int count) {
-            return QTest::qWaitFor([&] { return requestsTo(QStringLiteral("/ip")) == count; });
+            return QTest::qWaitFor([&] { return backend->requestsTo(ip) == count; });
         };
-        script("/ip", 200, R"({"ip":"198.51.100.1"})", 300);
+        QVERIFY(backend->script(ip, 200, R"({"ip":"198.51.100.1"})", 300));
         echo.fetchPublicIP();
         echo.fetchPublicIP(); // one question at a time
         QTRY_COMPARE(found.size(), 1);
         QCOMPARE(found[0][0].toString(), QStringLiteral("198.51.100.1"));
-        QCOMPARE(service->requests().last().path, QStringLiteral("/ip?format=json"));
-        QVERIFY(!service->requests().last().headers.contains("authorization"));
+        QCOMPARE(requests().last().path, QStringLiteral("/ip?format=json"));
+        QVERIFY(!requests().last().headers.contains("authorization"));
         QVERIFY(asked(1));
 
         // An answer without a string "ip" says nothing; one asked in an earlier session is
         // dropped and holds the new session's question back no longer than its time-out.
-        script("/ip", 200, R"({"ip":5})");
+        QVERIFY(backend->script(ip, 200, R"({"ip":5})"));
         echo.fetchPublicIP();
         QVERIFY(asked(2));
         QTest::qWait(200);
         QCOMPARE(found.size(), 1);
-        script("/ip", 200, R"({"ip":"198.51.100.99"})", 600);
+        QVERIFY(backend->script(ip, 200, R"({"ip":"198.51.100.99"})", 600));
         echo.newSession();
         echo.fetchPublicIP();
         QVERIFY(asked(3));
@@ -603,13 +597,127 @@ private slots:
         echo.fetchPublicIP();
         QTRY_COMPARE(found.size(), 2);
         QCOMPARE(found[1][0].toString(), QStringLiteral("203.0.113.10"));
-        script("/ip", 200, R"({"ip":"198.51.100.98"})", 5000);
+        QVERIFY(backend->script(ip, 200, R"({"ip":"198.51.100.98"})", 5000));
         echo.fetchPublicIP(); // stalls
         QTest::qWait(1200);
         echo.fetchPublicIP();
         QTRY_COMPARE(found.size(), 3);
         QCOMPARE(found[2][0].toString(), QStringLiteral("203.0.113.10"));
-        QCOMPARE(requestsTo(QStringLiteral("/ip")), 6);
+        QCOMPARE(backend->requestsTo(ip), 6);
+    }
+
+    // The sign-in part's rules, and the form's side of signing in.
+    void addressRules_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("plain") << "a@b.co" << true;
+        QTest::newRow("spaces and tabs around") << " \ta@b.co \t" << true;
+        QTest::newRow("no dot after the at") << "a@bco" << false;
+        QTest::newRow("two ats") << "a@@b.co" << false;
+        QTest::newRow("space inside") << "a b@c.de" << false;
+        QTest::newRow("no-break space inside") << "a\u00A0b@c.de" << false;
+        QTest::newRow("ideographic space inside") << "a@c\u3000.de" << false;
+        QTest::newRow("no-break and em spaces around") << "\u00A0a@b.co\u2003" << true;
+        QTest::newRow("line separator kept") << "a@b.co\u2028" << false;
+        QTest::newRow("line break kept") << "a@b.co\n" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void addressRules() {
+        QFETCH(QString, typed);
+        QFETCH(bool, valid);
+        QCOMPARE(SignInForm::isValidEmail(typed), valid);
+        if (valid) // what is sent carries no white space at all
+            QVERIFY(!SignInForm::trimmed(typed).contains(QRegularExpression(
+                QStringLiteral("\\s"), QRegularExpression::UseUnicodePropertiesOption)));
+    }
+
+    void sendCodeValidatesTrimsAndCoolsDown() {
+        SignInFlow& flow = signInForm();
+        form->editEmail(QStringLiteral("nope@"));
+        QCoro::waitFor(form->sendCode());
+        QCOMPARE(flow.authErrorMessage(), QStringLiteral("Enter a valid email address"));
+        QCOMPARE(requestCount("request"), 0);
+        form->editEmail(QStringLiteral("\u00A0 active@veloxa.test\t"));
+        QCOMPARE(flow.authErrorMessage(), std::nullopt); // editing clears the message
+
+        QSignalSpy focused(form.get(), &SignInForm::codeRequested);
+        QCoro::waitFor(form->sendCode());
+        QCOMPARE(flow.loginEmail(), QStringLiteral("active@veloxa.test"));
+        QCOMPARE(flow.loginStage(), Stage::Code);
+        QCOMPARE(flow.loginIsLoading(), false);
+        QCOMPARE(form->cooldownRemaining(), 60);
+        QCOMPARE(focused.count(), 1);
+        QCoro::waitFor(form->sendCode()); // during the cooldown: nothing
+        QCOMPARE(requestCount("request"), 1);
+
+        form->backToEmail();
+        QCOMPARE(flow.loginStage(), Stage::Email);
+        QCOMPARE(flow.loginCode(), QString());
+        QCOMPARE(form->cooldownRemaining(), 60); // the cooldown survives going back
+    }
+
+    void failedRequestKeepsTheStep() {
+        SignInFlow& flow = signInForm();
+        form->editEmail(QStringLiteral("a@b.co"));
+        flow.setOtpCooldownEndsAt(std::nullopt);
+        backend.reset(); // the service is gone
+        QCoro::waitFor(form->sendCode());
+        QVERIFY(flow.authErrorMessage());
+        QCOMPARE(flow.loginStage(), Stage::Email);
+        QCOMPARE(flow.loginIsLoading(), false);
+        QCOMPARE(flow.otpCooldownEndsAt(), std::nullopt);
+    }
+
+    void cooldownRounding() {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QCOMPARE(SignInForm::cooldownRemaining(std::nullopt, now), 0);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addMSecs(59200), now), 60);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addMSecs(1), now), 1);
+        QCOMPARE(SignInForm::cooldownRemaining(now.addSecs(-5), now), 0);
+    }
+
+    void codeFilterAndAutomaticVerification() {
+        SignInFlow& flow = signInForm();
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("12a3")), QStringLiteral("123"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("12 34-56")), QStringLiteral("123456"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("1234567")), QStringLiteral("123456"));
+        QCOMPARE(SignInForm::filterCode(QStringLiteral("١٢٣")), QStringLiteral("١٢٣"));
+
+        const QString email = dev::DevService::activeSeed;
+        form->editEmail(email);
+        QCoro::waitFor(form->sendCode());
+        const QString code = backend->service.mailbox(email).last();
+        form->editCode(code.left(5));
+        QCOMPARE(requestCount("verify"), 0);
+        // A request in flight blocks the automatic submission.
+        flow.setLoginIsLoading(true);
+        form->editCode(code);
+        QCOMPARE(requestCount("verify"), 0);
+        flow.setLoginIsLoading(false);
+        QSignalSpy signedIn(&flow, &SignInFlow::signedIn);
+        form->editCode(code.left(5));
+        form->editCode(code.left(3) + QStringLiteral(" ") + code.mid(3) + QStringLiteral("9"));
+        QTRY_COMPARE(signedIn.count(), 1);
+        QCOMPARE(requestCount("verify"), 1);
+        QCOMPARE(flow.loginIsLoading(), false);
+    }
+
+    void deviceName() {
+        const QString debian = QStringLiteral("Debian GNU/Linux 12");
+        QCOMPARE(DeviceIdentity::deviceName(QString(), debian), "Linux — " + debian);
+        QCOMPARE(DeviceIdentity::deviceName(QStringLiteral(" studio "), debian),
+                 "studio — " + debian);
+        QCOMPARE(DeviceIdentity::systemName("PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"
+                                            "NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\n"),
+                 debian);
+        QCOMPARE(DeviceIdentity::systemName("NAME=Arch Linux\n"), QStringLiteral("Arch Linux"));
+        QCOMPARE(DeviceIdentity::systemName("ID=x\n"), QString());
+        QCOMPARE(DeviceIdentity::platform(QStringLiteral("x86_64")),
+                 QStringLiteral("linux-x86_64"));
+        QCOMPARE(DeviceIdentity::platform(QStringLiteral("i386")), QStringLiteral("linux-x86"));
+        // This machine names itself by its system, never as a Mac.
+        QVERIFY(!DeviceIdentity::currentDeviceName().contains(QStringLiteral("macOS")));
+        QVERIFY(DeviceIdentity::platform().startsWith(QStringLiteral("linux-")));
     }
 };
 
