@@ -1,4 +1,5 @@
 #include "app/LogOutput.h"
+#include "platform/Bundle.h"
 #include "platform/GraphicsBackend.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
@@ -18,7 +19,8 @@
 
 using namespace veloxa;
 
-// What happens around the model: one client per user, signals, where log lines go.
+// What happens around the model: one client per user, signals, where log lines go, the
+// bundle.
 class TestProcessEntry : public QObject {
     Q_OBJECT
 
@@ -109,20 +111,22 @@ private slots:
     }
 
     void logLines() {
-        // The tunnel category passes at every level; others only warn or worse.
-        QCOMPARE(LogOutput::format(QtDebugMsg, "SingboxTunnel", "stop: done", false),
-                 QByteArray("veloxa: SingboxTunnel: stop: done\n"));
-        QCOMPARE(LogOutput::format(QtCriticalMsg, "SingboxTunnel", "a\nb", true),
-                 QByteArray("<3>SingboxTunnel: a b\n"));
-        QCOMPARE(LogOutput::format(QtDebugMsg, "default", "chatter", false), QByteArray());
-        QCOMPARE(LogOutput::format(QtInfoMsg, "default",
-                                   "System extension activation finished: "
-                                   "completed",
-                                   true),
-                 QByteArray("<6>System extension activation finished: completed\n"));
-        QCOMPARE(LogOutput::format(QtInfoMsg, "qt.qpa.xcb", "chatter", true), QByteArray());
-        QCOMPARE(LogOutput::format(QtWarningMsg, "default", "QML: bad binding", true),
-                 QByteArray("<4>QML: bad binding\n"));
+        // The tunnel category passes at every level, the default one from info up, others
+        // only warn or worse; a journal line has its priority and stays one line.
+        const struct {
+            QtMsgType type;
+            const char *category, *message, *line;
+            bool journal;
+        } lines[] = {
+            {QtDebugMsg, "SingboxTunnel", "done", "veloxa: SingboxTunnel: done\n", false},
+            {QtCriticalMsg, "SingboxTunnel", "a\nb", "<3>SingboxTunnel: a b\n", true},
+            {QtDebugMsg, "default", "chatter", "", false},
+            {QtInfoMsg, "default", "activation finished", "<6>activation finished\n", true},
+            {QtInfoMsg, "qt.qpa.xcb", "chatter", "", true},
+            {QtWarningMsg, "default", "QML: bad binding", "<4>QML: bad binding\n", true}};
+        for (const auto& l : lines)
+            QCOMPARE(LogOutput::format(l.type, l.category, QString::fromUtf8(l.message), l.journal),
+                     QByteArray(l.line));
 
         // The journal is used only when stderr is the stream systemd named.
         struct stat info = {};
@@ -136,6 +140,54 @@ private slots:
         QVERIFY(!LogOutput::stderrIsJournal());
         qunsetenv("JOURNAL_STREAM");
         QVERIFY(!LogOutput::stderrIsJournal());
+    }
+
+    // The bundle the process reads its identity from.
+    void readsTheBuiltBundle() {
+        const QString dir = qEnvironmentVariable("VELOXA_BUNDLE_DIR");
+        const auto bundle = Bundle::load(dir);
+        QVERIFY(bundle);
+        QCOMPARE(bundle->stringValue("CFBundleName"), QStringLiteral("Veloxa"));
+        QVERIFY(!bundle->bundleIdentifier().isEmpty());
+        QVERIFY(bundle->stringValue("AppGroupIdentifier"));
+        QVERIFY(bundle->stringValue("CFBundleShortVersionString"));
+        QVERIFY(bundle->stringValue("CFBundleVersion"));
+        QVERIFY(bundle->bundleURL().toLocalFile().endsWith(QStringLiteral("Veloxa.app/")));
+        QVERIFY(QFile::exists(bundle->path(QStringLiteral("Contents/MacOS/veloxa"))));
+    }
+
+    void propertyListValues() {
+        const QByteArray xml = R"(<?xml version="1.0"?><plist version="1.0"><dict>
+            <key>s</key><string>a &amp; b</string><key>i</key><integer>-42</integer>
+            <key>b</key><true/><key>r</key><real>1.5</real>
+            <key>a</key><array><string>x</string><false/></array>
+            <key>d</key><dict><key>k</key><string>v</string></dict></dict></plist>)";
+        const auto info = Bundle::parsePropertyList(xml);
+        QVERIFY(info);
+        QCOMPARE(info->value("s").toString(), QStringLiteral("a & b"));
+        QCOMPARE(info->value("i").toLongLong(), -42);
+        QCOMPARE(info->value("b").toBool(), true);
+        QCOMPARE(info->value("a").toList().size(), 2);
+        QCOMPARE(info->value("d").toMap().value("k").toString(), QStringLiteral("v"));
+
+        QString error;
+        QVERIFY(!Bundle::parsePropertyList("<plist><array/></plist>", &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!Bundle::parsePropertyList("<plist><dict><key>x</key></dict></plist>"));
+        QVERIFY(!Bundle::parsePropertyList(
+            "<plist><dict><key>x</key><integer>z</integer></dict></plist>"));
+        QVERIFY(!Bundle::parsePropertyList("garbage"));
+    }
+
+    void missingAndMistypedKeys() {
+        const Bundle bundle({{"CFBundleIdentifier", 5}, {"CFBundleName", QStringLiteral("X")}},
+                            QUrl::fromLocalFile(QStringLiteral("/tmp/X.app/")));
+        QCOMPARE(bundle.bundleIdentifier(), QString());
+        QCOMPARE(bundle.stringValue("AppGroupIdentifier"), std::nullopt);
+        QCOMPARE(bundle.stringValue("CFBundleName"), QStringLiteral("X"));
+
+        QTemporaryDir dir;
+        QVERIFY(!Bundle::load(dir.path())); // no Info.plist
     }
 };
 

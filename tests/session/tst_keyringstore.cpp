@@ -1,4 +1,5 @@
 #include "platform/LibsecretItemStore.h"
+#include "platform/MemorySecureItemStore.h"
 #include "session/SessionStore.h"
 
 #include <QDir>
@@ -6,6 +7,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -13,8 +15,9 @@
 using namespace veloxa;
 using Status = SecureItemStore::Status;
 
-// The secret store against a real Secret Service (gnome-keyring under dbus-run-session,
-// started by the test script), and against buses that are missing or never answer.
+// The session store over a store in memory; the secret store against a real Secret
+// Service (gnome-keyring under dbus-run-session, started by the test script), and against
+// buses that are missing or never answer.
 class TestKeyringStore : public QObject {
     Q_OBJECT
 
@@ -42,7 +45,17 @@ class TestKeyringStore : public QObject {
         QVERIFY2(finished && child.exitCode() == 0, child.readAll().constData());
     }
 
+    // The session store over a store in memory.
+    static inline const QString label = QStringLiteral("Veloxa — сессия входа");
+    std::shared_ptr<MemorySecureItemStore> items;
+    SessionStore makeStore() { return SessionStore(items, service, account, label); }
+    void putRaw(const QByteArray& data, const QString& itemLabel = label) {
+        items->setItem(service, account, {data, itemLabel, {}});
+    }
+
 private slots:
+    void init() { items = std::make_shared<MemorySecureItemStore>(); }
+
     void childCheck() {
         const QString mode = qEnvironmentVariable("VELOXA_KEYRING_CHILD");
         if (mode.isEmpty())
@@ -90,22 +103,21 @@ private slots:
         // A private bus whose keyring prompter only leaves a mark, and a keyring with no
         // collection yet, as on a desktop that never had one.
         QTemporaryDir dir;
-        QDir(dir.path()).mkpath(QStringLiteral("services"));
-        QDir(dir.path()).mkpath(QStringLiteral("run"));
-        QDir(dir.path()).mkpath(QStringLiteral("data"));
+        for (const char* folder : {"services", "run", "data"})
+            QDir(dir.path()).mkpath(QLatin1String(folder));
         QFile::setPermissions(dir.filePath(QStringLiteral("run")), QFile::Permissions(0x7000));
         const QString marker = dir.filePath(QStringLiteral("prompted"));
         QFile prompter(
             dir.filePath(QStringLiteral("services/org.gnome.keyring.SystemPrompter.service")));
-        QVERIFY(prompter.open(QIODevice::WriteOnly));
-        prompter.write("[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/bin/touch " +
-                       marker.toUtf8() + "\n");
-        prompter.close();
         QFile fixture(QStringLiteral(VELOXA_PROMPTING_BUS_CONF));
         QFile config(dir.filePath(QStringLiteral("bus.conf")));
-        QVERIFY(fixture.open(QIODevice::ReadOnly) && config.open(QIODevice::WriteOnly));
+        QVERIFY(prompter.open(QIODevice::WriteOnly) && fixture.open(QIODevice::ReadOnly) &&
+                config.open(QIODevice::WriteOnly));
+        prompter.write("[D-BUS Service]\nName=org.gnome.keyring.SystemPrompter\nExec=/bin/touch " +
+                       marker.toUtf8() + "\n");
         config.write(fixture.readAll().replace("@SERVICES@",
                                                dir.filePath(QStringLiteral("services")).toUtf8()));
+        prompter.close();
         config.close();
         QProcess child;
         auto env = QProcessEnvironment::systemEnvironment();
@@ -141,7 +153,7 @@ private slots:
         QCOMPARE(items.find(service, account).status, Status::itemNotFound);
         QCOMPARE(items.update(service, account, QByteArray("x"), std::nullopt),
                  Status::itemNotFound);
-        QCOMPARE(items.add(service, account, QStringLiteral("Veloxa — сессия входа"), "{\"a\":1}",
+        QCOMPARE(items.add(service, account, label, "{\"a\":1}",
                            SecureItemStore::Accessibility::afterFirstUnlockThisDeviceOnly),
                  Status::success);
         auto found = items.find(service, account);
@@ -154,13 +166,104 @@ private slots:
         // The session store over it: what one launch saves, the next one reads.
         const QString other = service + QStringLiteral(".session");
         auto shared = std::make_shared<LibsecretItemStore>();
-        SessionStore first(shared, other, account, QStringLiteral("Veloxa — сессия входа"));
+        SessionStore first(shared, other, account, label);
         const QString uuid = first.currentDeviceUUID();
         first.save({uuid, QStringLiteral("token"), QStringLiteral("a@b.c")});
-        SessionStore second(shared, other, account, QStringLiteral("Veloxa — сессия входа"));
+        SessionStore second(shared, other, account, label);
         const auto loaded = second.load();
         QVERIFY(loaded);
         QCOMPARE(*loaded, (SessionState{uuid, QStringLiteral("token"), QStringLiteral("a@b.c")}));
+    }
+
+    // What the session store makes of the items it finds and keeps.
+    void firstLaunchMakesOneIdentifierForGood() {
+        auto store = makeStore();
+        QCOMPARE(store.load(), std::nullopt);
+        const QString uuid = store.currentDeviceUUID();
+        QVERIFY(
+            QRegularExpression(
+                QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"))
+                .match(uuid)
+                .hasMatch());
+        QCOMPARE(items->addCalls, 1);
+        const auto item = items->item(service, account);
+        QVERIFY(item);
+        QCOMPARE(item->label, label);
+        QCOMPARE(item->accessibility,
+                 SecureItemStore::Accessibility::afterFirstUnlockThisDeviceOnly);
+        QCOMPARE(store.currentDeviceUUID(), uuid);
+        // A later launch reads the same identifier.
+        auto relaunched = makeStore();
+        QCOMPARE(relaunched.currentDeviceUUID(), uuid);
+        QCOMPARE(items->addCalls, 1);
+    }
+
+    void signOutKeepsOnlyTheIdentifier() {
+        auto store = makeStore();
+        store.save({QStringLiteral("ID"), QStringLiteral("tok"), QStringLiteral("a@b.c")});
+        store.save({QStringLiteral("ID"), std::nullopt, std::nullopt});
+        QCOMPARE(items->item(service, account)->data, QByteArray(R"({"deviceUUID":"ID"})"));
+        const auto loaded = makeStore().load();
+        QVERIFY(loaded);
+        QCOMPARE(loaded->token, std::nullopt);
+        QCOMPARE(loaded->email, std::nullopt);
+    }
+
+    void readsTolerantlyAndOverwritesUnreadableItems() {
+        putRaw(R"({"deviceUUID":"ID","token":null,"extra":1})");
+        auto loaded = makeStore().load();
+        QVERIFY(loaded);
+        QCOMPARE(loaded->deviceUUID, QStringLiteral("ID"));
+        QCOMPARE(loaded->token, std::nullopt);
+
+        for (const QByteArray& bad : {QByteArray("not json"), QByteArray(R"({"token":"t"})"),
+                                      QByteArray(R"({"deviceUUID":5})")}) {
+            putRaw(bad);
+            auto store = makeStore();
+            QCOMPARE(store.load(), std::nullopt);
+            store.save({QStringLiteral("NEW"), std::nullopt, std::nullopt});
+            QCOMPARE(items->itemCount(), 1);
+            QCOMPARE(items->item(service, account)->data, QByteArray(R"({"deviceUUID":"NEW"})"));
+        }
+        QCOMPARE(items->addCalls, 0);
+    }
+
+    void cacheAndRelabelTouchTheStoreOnce() {
+        putRaw(R"({"deviceUUID":"ID"})", QStringLiteral("old label"));
+        auto store = makeStore();
+        QVERIFY(store.load());
+        QCOMPARE(items->item(service, account)->label, label);
+        QVERIFY(store.load());
+        QCOMPARE(items->findCalls, 1);
+        QCOMPARE(items->updateCalls, 1);
+
+        // Relabel is attempted once even when no item exists.
+        init();
+        auto empty = makeStore();
+        QVERIFY(!empty.load());
+        QVERIFY(!empty.load());
+        QCOMPARE(items->updateCalls, 1);
+        QCOMPARE(items->findCalls, 2);
+    }
+
+    void saveUpdatesInPlaceKeepingAccessibility() {
+        putRaw(R"({"deviceUUID":"ID"})");
+        auto store = makeStore();
+        store.save({QStringLiteral("ID"), QStringLiteral("t"), QStringLiteral("e")});
+        QCOMPARE(items->addCalls, 0);
+        QCOMPARE(SessionState::fromJson(items->item(service, account)->data)->token,
+                 QStringLiteral("t"));
+    }
+
+    void storeFailuresKeepTheCache() {
+        items->forcedStatus = Status::failure;
+        auto store = makeStore();
+        QCOMPARE(store.load(), std::nullopt);
+        const QString uuid = store.currentDeviceUUID();
+        QCOMPARE(items->addCalls, 0); // only "not found" leads to add
+        store.save({uuid, QStringLiteral("t"), QStringLiteral("e")});
+        QCOMPARE(store.load()->token, QStringLiteral("t"));
+        QCOMPARE(store.currentDeviceUUID(), uuid);
     }
 };
 
