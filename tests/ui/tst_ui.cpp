@@ -3,7 +3,6 @@
 #include "app/QmlTypes.h"
 #include "app/SignInForm.h"
 #include "localization/Localization.h"
-#include "platform/MemorySecureItemStore.h"
 
 #include <QAnimationDriver>
 #include <QQmlContext>
@@ -53,10 +52,7 @@ class Fixture : public QObject {
 
 public:
     Q_INVOKABLE QObject* model(const QString& previewState) {
-        auto* state = new AppState({std::make_shared<MemorySecureItemStore>(),
-                                    QUrl(QStringLiteral("http://127.0.0.1:9")), QUrl(),
-                                    QStringLiteral("Studio — macOS 14.5")},
-                                   this);
+        auto* state = new AppState(AppState::Dependencies::offline(), this);
         ModelPreview::apply(*state, previewState);
         return state;
     }
