@@ -83,7 +83,7 @@ class TestTunnelService : public QObject {
                    [&](auto done) { c->getRuntimeTunnelConfiguration(done); }, 3000)
             .value_or(std::nullopt);
     }
-    json stored() { return fixtures::storedConfigurations(managed->controlSocket()); }
+    json stored() { return storedConfigurations(managed->controlSocket()); }
 
 private slots:
     void cleanup() {
@@ -360,15 +360,14 @@ private slots:
             auto configuration = fixtures::configuration(QString::fromLatin1(name), "{}");
             if (name == std::string_view("foreign"))
                 configuration["providerBundleIdentifier"] = "com.example.other";
-            QVERIFY(!fixtures::save(raw, configuration).isEmpty());
+            QVERIFY(!save(raw, configuration).isEmpty());
         }
         const auto manager = loadManager();
         QVERIFY(manager);
-        QCOMPARE(manager->tunnels().size(), 2);
-        QCOMPARE(manager->tunnels()[0]->tunnelProvider()->localizedDescription,
-                 QStringLiteral("first"));
-        QCOMPARE(manager->tunnels()[1]->tunnelProvider()->localizedDescription,
-                 QStringLiteral("second"));
+        QStringList names;
+        for (const auto& tunnel : manager->tunnels())
+            names << tunnel->tunnelProvider()->localizedDescription;
+        QCOMPARE(names, (QStringList{"first", "second"}));
         QCOMPARE(manager->tunnels()[0]->status(), TunnelStatus::Inactive);
     }
 
@@ -388,10 +387,9 @@ private slots:
                 manager->modify(container, {QStringLiteral("Veloxa — Russia"), "{\"ru\":1}"}, done);
             });
         QVERIFY(modified && !*modified);
-        const auto wanted =
-            fixtures::configuration(QStringLiteral("Veloxa — Russia"), "{\"ru\":1}");
+        const auto wanted = configuration(QStringLiteral("Veloxa — Russia"), "{\"ru\":1}");
         for (const auto& [key, value] : wanted.items()) // renamed, rewritten, still ours
-            QCOMPARE(fixtures::text(stored()[0][key]), fixtures::text(value));
+            QCOMPARE(text(stored()[0][key]), text(value));
         QCOMPARE(manager->tunnels().first(), container); // same container, same place
 
         const auto remove = [&] {
@@ -409,7 +407,7 @@ private slots:
     void startStatusAndStatistics() {
         QVERIFY(startManaged());
         const auto manager = loadManager();
-        const auto container = add(*manager, QStringLiteral("T"), fixtures::engine("veloxa3"));
+        const auto container = add(*manager, QStringLiteral("T"), engine("veloxa3"));
         QCOMPARE(start(*manager, container), std::nullopt);
         QTRY_COMPARE(container->status(), TunnelStatus::Active);
 
@@ -432,8 +430,7 @@ private slots:
         QVERIFY(startManaged());
         RawControlClient raw;
         QVERIFY(raw.connectTo(managed->controlSocket()));
-        fixtures::save(
-            raw, fixtures::configuration(QStringLiteral("off"), fixtures::engine("v9"), false));
+        save(raw, configuration(QStringLiteral("off"), engine("v9"), false));
         const auto manager = loadManager();
         const auto container = manager->tunnels().first();
         QVERIFY(!container->tunnelProvider()->isEnabled);
@@ -456,7 +453,7 @@ private slots:
     void serviceRestartWhileTheClientRuns() {
         QVERIFY(startManaged());
         const auto manager = loadManager();
-        const auto container = add(*manager, QStringLiteral("T"), fixtures::engine("veloxa4"));
+        const auto container = add(*manager, QStringLiteral("T"), engine("veloxa4"));
         QCOMPARE(start(*manager, container), std::nullopt);
         QTRY_COMPARE(container->status(), TunnelStatus::Active);
         managed->setCounters(QStringLiteral("veloxa4"), "5", "6");
