@@ -77,11 +77,6 @@ class TestAppState : public QObject {
     static void refresh(AppState& state) {
         QCoro::waitFor(state.refreshAccount(*state.session().load()->token));
     }
-    void setStatus(const QString& email, const char* status) {
-        QCOMPARE(backend->request(QStringLiteral("/dev/accounts"),
-                                  {{"email", email.toStdString()}, {"status", status}}),
-                 200);
-    }
     json storedConfigurations() { return fixtures::storedConfigurations(tunnel->controlSocket()); }
     // Polls until the model reads `status`.
     static bool polledTo(AppState& state, TunnelStatus status) {
@@ -514,12 +509,14 @@ private slots:
 
     void theNextLaunchAdoptsARunningTunnel() {
         QVERIFY(connectable());
+        const QString accounts = QStringLiteral("/dev/accounts");
+        const std::string email = dev::DevService::expiredSeed.toStdString();
         signIn(*state, dev::DevService::expiredSeed); // stores the session
-        setStatus(dev::DevService::expiredSeed, "active");
+        QCOMPARE(backend->request(accounts, {{"email", email}, {"status", "active"}}), 200);
         refresh(*state);
         state->setSelectedRegion(Region::Ru);
         connectAndSettle(*state);
-        setStatus(dev::DevService::expiredSeed, "expired");
+        QCOMPARE(backend->request(accounts, {{"email", email}, {"status", "expired"}}), 200);
         state.reset(); // the client quits, the tunnel stays up
         // Before the account has loaded: the region and its name from the running profile,
         // the start time from the first poll.

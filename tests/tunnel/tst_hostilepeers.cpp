@@ -188,16 +188,14 @@ private slots:
                  qPrintable(QStringLiteral("grew from %1 to %2 KiB").arg(before).arg(during)));
 
         // Not reading for a few seconds ends the connection: what was queued, then the end.
-        bool closed = false;
         QTest::qWait(4000);
         char buffer[65536];
-        for (int i = 0; i < 2000 && !closed; ++i) {
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK))
-                closed = true;
-            else if (n < 0)
-                QTest::qWait(10);
-        }
+        const bool closed = QTest::qWaitFor(
+            [&] {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+                return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+            },
+            20000);
         ::close(fd);
         QVERIFY(closed);
         QVERIFY(owner.request({{"op", "hello"}})->value("ok", false));
