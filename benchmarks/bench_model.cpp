@@ -71,12 +71,11 @@ int main(int argc, char* argv[]) {
                         QUrl());
     bool ready = false;
     TunnelProviderManager::loadAllFromPreferences(client, [&](auto list, auto error) {
-        SingboxTunnelsManager::create(
-            list, error, client, bundle, tunnel.runtimeDir(), [&](auto manager) {
-                state.setTunnelsManager(*manager);
-                (*manager)->add({QStringLiteral("Veloxa — Germany"), QStringLiteral("{}")},
-                                [&](auto) { ready = true; });
-            });
+        SingboxTunnelsManager::create(list, error, client, bundle, [&](auto manager) {
+            state.setTunnelsManager(*manager);
+            (*manager)->add({QStringLiteral("Veloxa — Germany"), QStringLiteral("{}")},
+                            [&](auto) { ready = true; });
+        });
     });
     while (!ready)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);

@@ -97,9 +97,10 @@ private slots:
              {QStringList{"--connect", "fr"}, QStringList{"--status", "--toggle"},
               QStringList{"--status", "--wait", "3"}, QStringList{"--wait", "x", "--toggle"},
               QStringList{"--json"}, QStringList{"--toggle", "--bogus"}})
-            QTest::newRow(qPrintable(QStringLiteral("bad: ") + bad.join(u' '))) << bad << true << idle << ""
-                                                                 << "" << 2 << ""
-                                                                 << "Usage:" << QStringList{};
+            QTest::newRow(qPrintable(QStringLiteral("bad: ") + bad.join(u' ')))
+                << bad << true << idle << ""
+                << "" << 2 << ""
+                << "Usage:" << QStringList{};
     }
     void outcomes() {
         QFETCH(QStringList, arguments);
