@@ -177,6 +177,7 @@ void VpnConnection::refreshTunnelStatus() {
 }
 
 void VpnConnection::clearSession() {
+    ++m_sessionGeneration;
     setSessionStartedAt(std::nullopt);
     setSessionRxBytes(0);
     setSessionTxBytes(0);
@@ -236,12 +237,13 @@ void VpnConnection::pollTunnel() {
         return;
     if (first->status() != TunnelStatus::Inactive) {
         QPointer<VpnConnection> self(this);
-        first->getRuntimeTunnelConfiguration([self](std::optional<SingboxRuntimeStats> stats) {
-            if (!self || !stats)
-                return;
-            self->setSessionRxBytes(stats->rxBytes);
-            self->setSessionTxBytes(stats->txBytes);
-        });
+        first->getRuntimeTunnelConfiguration(
+            [self, generation = m_sessionGeneration](std::optional<SingboxRuntimeStats> stats) {
+                if (!self || !stats || self->m_sessionGeneration != generation)
+                    return;
+                self->setSessionRxBytes(stats->rxBytes);
+                self->setSessionTxBytes(stats->txBytes);
+            });
     }
     // Asked only through a working tunnel: while it is coming back the echo is unreachable.
     if (!m_publicIP && m_tunnelStatus == TunnelStatus::Active)

@@ -129,6 +129,8 @@ private:
     QPointer<QTimer> m_pollTimer;
     TunnelStatus m_previousStatus = TunnelStatus::Inactive;
     bool m_sessionUp = false;
+    // Counters asked for before a session ended must not land in the next one (or in none).
+    quint64 m_sessionGeneration = 0;
     Attempt m_attempt = Attempt::none;
     Region m_selectedRegion = Region::De;
     TunnelStatus m_tunnelStatus = TunnelStatus::Inactive;
