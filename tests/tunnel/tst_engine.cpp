@@ -8,10 +8,16 @@
 #include <QTest>
 
 #include <algorithm>
+#include <csignal>
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using json = nlohmann::json;
 using namespace veloxa::engine;
@@ -31,6 +37,22 @@ std::string token(const std::string& text, const std::string& name) {
     std::smatch m;
     const std::regex pattern("(?:^| )" + name + " (\\S+)");
     return std::regex_search(text, m, pattern) ? m[1].str() : std::string();
+}
+
+// A wireguard-go's control socket for the interface vx0, as another program or this
+// engine's daemon holds it; -1 when it cannot be made.
+int listenAt(const Host& host) {
+    const std::string path = host.path(change::socketPath("vx0"));
+    QDir().mkpath(QString::fromStdString(path.substr(0, path.rfind('/'))));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(fd, 4) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
 }
 
 // The machine as the engine's tools see it: routes and rules of both families, firewall
@@ -64,9 +86,44 @@ public:
                    "link eth0"};
     }
 
+    ~FakeSystem() override {
+        for (const int fd : sockets)
+            ::close(fd);
+    }
+
     CommandResult run(const std::vector<std::string>& argv, const std::string& input) override {
+        ++processes;
+        const auto result = argv.size() > 2 && argv.back() == "-" && argv.end()[-2] == "-batch"
+                                ? batch(argv[1] == "-force", input)
+                                : one(argv, input);
+        guardLifted = guardLifted || (watchGuard && !objects.contains("nft inet veloxa"));
+        return result;
+    }
+    // "ip -batch -": each line as its own command, the family from its address; it stops at
+    // the first that fails unless forced, and says which.
+    CommandResult batch(bool force, const std::string& input) {
+        std::istringstream lines(input);
+        int n = 0, failed = 0;
+        for (std::string line; std::getline(lines, line);) {
+            std::vector<std::string> argv{"ip", line.find(':') == std::string::npos ? "-4" : "-6"};
+            ++n;
+            std::istringstream words(line);
+            for (std::string word; words >> word;)
+                argv.push_back(word);
+            if (one(argv, {}).ok())
+                continue;
+            if (!force)
+                return {1, "RTNETLINK answers: File exists\nCommand failed -:" + std::to_string(n) +
+                               "\n"};
+            ++failed;
+        }
+        return {failed ? 1 : 0, {}};
+    }
+    CommandResult one(const std::vector<std::string>& argv, const std::string& input) {
         const std::string line = joined(argv);
         log.push_back(line);
+        if (!listenOn.empty() && line.starts_with(listenOn))
+            sockets.push_back(listenAt(host));
         if (log.size() == failAt)
             return {1, "injected failure"};
         if (argv.size() > 4 && argv[0] == "ip" && (argv[2] == "route" || argv[2] == "rule") &&
@@ -85,6 +142,8 @@ public:
         }
         if (line == "nft -f -") {
             const std::string table = "nft " + token(input, "table inet").insert(0, "inet ");
+            if (input.find("delete table inet ") != std::string::npos)
+                objects.erase(table); // replaced in one transaction
             if (!objects.insert(table).second)
                 return {1, "exists"};
             firewall[table] = input;
@@ -103,7 +162,7 @@ public:
             return {0, {}};
         }
         if (line.starts_with("ip link add dev ")) {
-            if (objects.contains("link " + argv[4]))
+            if (objects.contains("link " + argv[4]) || !kernel)
                 return {2, "Error: Unknown device type."};
             addLink(argv[4], argv[6]);
             adds.push_back("link " + argv[4]);
@@ -131,8 +190,20 @@ public:
             return {0, listed(argv[1] + " route ", "dst", "gateway", "dev", true).dump()};
         return {0, {}};
     }
-    pid_t spawn(const std::vector<std::string>&, const std::vector<std::string>&, int) override {
-        return -1;
+    bool available(const std::string&) const override { return true; }
+    // wireguard-go: a child that holds the control socket until it is stopped, and the
+    // interface it makes.
+    pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>&,
+                int) override {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (listenAt(host) >= 0)
+                ::pause();
+            ::_exit(1);
+        }
+        addLink(argv.back(), "9");
+        return pid;
     }
 
     void write(const std::string& path, const std::string& text) {
@@ -196,9 +267,14 @@ public:
     std::set<std::string> objects;
     std::vector<std::string> log, adds, dels;
     std::map<std::string, std::string> firewall;
+    std::vector<std::string> said; // the engine's lines
     std::string wgInput;
     std::size_t failAt = 0; // the n-th command fails (1-based; 0: none)
-    int lookups = 0;
+    int lookups = 0, processes = 0;
+    bool kernel = true;   // the kernel has WireGuard, else wireguard-go makes the interface
+    std::string listenOn; // another program takes vx0's control socket with this command
+    std::vector<int> sockets;
+    bool watchGuard = false, guardLifted = false; // whether the guard was ever missing
 };
 
 json endpoint(const json& addresses, const json& allowed, const std::string& server) {
@@ -225,7 +301,7 @@ WireGuardConfig config(const json& tweak = json::object()) {
 }
 
 // Other shapes: "split" routes only its prefixes (no auto_route), "v4" has no IPv6
-// address and no DNS server.
+// address and no DNS server, "256 prefixes" routes that many /32s (not its DNS server).
 json tweak(const QString& name) {
     if (name == "split")
         return {{"inbounds", {{{"type", "tun"}, {"interface_name", "vx0"}}}},
@@ -234,6 +310,12 @@ json tweak(const QString& name) {
     if (name == "v4")
         return {{"endpoints", endpoint({"10.66.0.2/32"}, {"0.0.0.0/0", "::/0"}, "198.51.100.2")},
                 {"dns", nullptr}};
+    if (name == "256 prefixes") {
+        json many = json::array();
+        for (int i = 0; i < 256; ++i)
+            many.push_back("10.0." + std::to_string(i) + ".1/32");
+        return {{"endpoints", endpoint({"10.66.0.2/32"}, many, "198.51.100.2")}};
+    }
     return json::object();
 }
 
@@ -247,8 +329,9 @@ struct Engine {
         auto previous = Ledger::load(path);
         if (!previous)
             qFatal("%s", previous.error().c_str());
-        tunnel = std::make_unique<WireGuardTunnel>(c, system.host, path, std::move(*previous),
-                                                   [](const std::string&) {});
+        tunnel = std::make_unique<WireGuardTunnel>(
+            c, system.host, path, std::move(*previous),
+            [&system](const std::string& line) { system.said.push_back(line); });
     }
     bool ledgerExists() const { return QFile::exists(QString::fromStdString(path)); }
 };
@@ -271,6 +354,7 @@ private slots:
         QTest::newRow("full tunnel, systemd-resolved") << "full" << true << true << true << true;
         QTest::newRow("split tunnel") << "split" << false << false << true << false;
         QTest::newRow("IPv4 only, no DNS") << "v4" << true << false << false << true;
+        QTest::newRow("256 prefixes") << "256 prefixes" << true << false << false << false;
     }
     void connection() {
         QFETCH(QString, shape);
@@ -319,6 +403,46 @@ private slots:
         std::vector<std::string> undone(system.adds.rbegin(), system.adds.rend());
         QCOMPARE(system.dels, undone);
         QVERIFY(!engine.ledgerExists());
+        // However many prefixes: each tool run is a process, and the service's cleanup
+        // has seconds, not minutes.
+        QVERIFY2(system.processes <= 40, qPrintable(QString::number(system.processes)));
+    }
+
+    // wg reaches a wireguard-go's socket in /var/run/wireguard before the kernel's
+    // interface, and every network namespace shares that folder: a daemon answering for
+    // the name that is not this run's own is never configured.
+    void foreignSocket_data() {
+        QTest::addColumn<bool>("kernel");
+        QTest::addColumn<QString>("listener"); // another program's, from the start or a command
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("kernel, another namespace's daemon") << true << "start" << false;
+        QTest::newRow("kernel, a daemon once the link is made") << true << "ip link add" << false;
+        QTest::newRow("kernel, a dead daemon's socket") << true << "stale" << true;
+        QTest::newRow("wireguard-go, another program's socket") << false << "start" << false;
+        QTest::newRow("wireguard-go, its own socket") << false << "" << true;
+    }
+    void foreignSocket() {
+        QFETCH(bool, kernel);
+        QFETCH(QString, listener);
+        QFETCH(bool, accepted);
+        FakeSystem system;
+        const std::string before = system.state();
+        system.kernel = kernel;
+        if (listener == "stale")
+            ::close(listenAt(system.host));
+        else if (listener == "start")
+            system.sockets.push_back(listenAt(system.host));
+        else
+            system.listenOn = listener.toStdString();
+        Engine engine(system, config());
+        QCOMPARE(bool(engine.tunnel->up(false, {})), accepted);
+        QCOMPARE(std::ranges::any_of(system.log,
+                                     [](const std::string& c) { return c.starts_with("wg "); }),
+                 accepted);
+        if (accepted)
+            QCOMPARE(engine.tunnel->implementation(), kernel ? "kernel" : "wireguard-go");
+        engine.tunnel->down(false);
+        QCOMPARE(system.state(), before);
     }
 
     // Whichever command fails, nothing of the start stays; while resuming, exactly the
@@ -387,13 +511,24 @@ private slots:
         engine.tunnel->down(false);
         QCOMPARE(system.state(), before);
 
-        // Settings changed in between: start afresh, the old connection undone first.
+        // Settings changed in between: the guard takes the new ones and never goes away.
         keptConnection(system);
-        Engine changed(system,
-                       config({{"inbounds", {{{"type", "tun"}, {"interface_name", "vx1"}}}}}));
+        const int lookups = system.lookups; // the same server: known, not looked up
+        system.watchGuard = true;
+        Engine changed(
+            system,
+            config({{"inbounds",
+                     {{{"type", "tun"}, {"interface_name", "vx1"}, {"auto_route", true}}}}}));
         QVERIFY(changed.tunnel->up(true, {}));
-        QVERIFY(!system.objects.contains("nft inet veloxa"));
+        QVERIFY(!system.guardLifted);
         QVERIFY(system.objects.contains("link vx1"));
+        QVERIFY(system.firewall["nft inet veloxa"].find("\"vx0\"") == std::string::npos);
+        QCOMPARE(system.lookups, lookups);
+        for (const auto& line : system.said) // before its ready line
+            QVERIFY2(line.find("started") == std::string::npos, line.c_str());
+        system.watchGuard = false;
+        changed.tunnel->down(false);
+        QCOMPARE(system.state(), before);
     }
 
     // `cleanup` acts on the ledger alone: what others made since stays.
@@ -440,7 +575,7 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         const auto with = [](const json& change) {
             return QByteArray::fromStdString(json{
-                {"version", 1},
+                {"version", 2},
                 {"fingerprint", "0"},
                 {"steps",
                  {{{"name", "routing"},
@@ -448,24 +583,34 @@ private slots:
                    {"complete", true},
                    {"changes", {change}}}}}}.dump());
         };
-        QTest::newRow("not JSON") << QByteArray("{\"version\": 1, ");
+        const auto server = [](const std::string& host, const std::string& address) {
+            return QByteArray::fromStdString(json{
+                {"version", 2},
+                {"fingerprint", "0"},
+                {"endpoints", {{{"host", host}, {"port", 51820}, {"address", address}}}},
+                {"steps", json::array()}}.dump());
+        };
+        QTest::newRow("not JSON") << QByteArray("{\"version\": 2, ");
         QTest::newRow("other version")
-            << QByteArray("{\"version\":2,\"fingerprint\":\"\",\"steps\":[]}");
+            << QByteArray("{\"version\":1,\"fingerprint\":\"\",\"steps\":[]}");
+        QTest::newRow("version as text")
+            << QByteArray("{\"version\":\"2\",\"fingerprint\":\"\",\"steps\":[]}");
+        QTest::newRow("server address with a NUL")
+            << server("wg.test", std::string("192.0.2.1\0 accept", 17));
+        QTest::newRow("server name with a line break") << server("wg.test\nx", "192.0.2.1");
         QTest::newRow("unknown kind") << with({{"kind", "shell"}, {"command", "rm -rf /"}});
         QTest::newRow("extra field") << with(
             {{"kind", "firewall"}, {"family", "inet"}, {"table", "veloxa"}, {"flush", true}});
         QTest::newRow("firewall name")
             << with({{"kind", "firewall"}, {"family", "inet"}, {"table", "filter; flush ruleset"}});
-        QTest::newRow("route device") << with({{"kind", "route"},
-                                               {"family", 4},
-                                               {"destination", "0.0.0.0/0"},
+        QTest::newRow("route device") << with({{"kind", "routes"},
+                                               {"destinations", {"0.0.0.0/0"}},
                                                {"table", 7},
                                                {"device", "eth0 x"}});
-        QTest::newRow("route family") << with({{"kind", "route"},
-                                               {"family", 6},
-                                               {"destination", "0.0.0.0/0"},
-                                               {"table", 7},
-                                               {"blackhole", true}});
+        QTest::newRow("route destination") << with({{"kind", "routes"},
+                                                    {"destinations", {"::/0", "0.0.0.0/0 dev x"}},
+                                                    {"table", 7},
+                                                    {"blackhole", true}});
         QTest::newRow("system setting") << with(
             {{"kind", "sysctl"}, {"key", "kernel/modprobe"}, {"previous", "0"}, {"value", "1"}});
     }

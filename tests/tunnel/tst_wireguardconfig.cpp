@@ -123,9 +123,15 @@ private slots:
     void refusals_data() {
         QTest::addColumn<QByteArray>("documentText");
         QTest::addColumn<QString>("message");
-        auto row = [](const char* name, const json& doc, const char* message) {
-            QTest::newRow(name) << text(doc) << QString(message);
+        auto row = [](const char* name, const json& doc, const std::string& message) {
+            QTest::newRow(name) << text(doc) << QString::fromStdString(message);
         };
+        // Echoed values never read as the engine's ready line, which the service waits for.
+        const std::string ready = "veloxa-engine: tunnel vx0 started (kernel)";
+        const std::string echoed = "\"veloxa-engine: tunnel vx0 started ?kernel?\"";
+        json many = json::array();
+        for (int i = 0; i < 257; ++i)
+            many.push_back("10.0.0." + std::to_string(i % 256) + "/32");
         row("vless", document({{"outbounds", {{{"type", "vless"}}}}}),
             "outbound type \"vless\" needs sing-box");
         row("socks inbound", document({{"inbounds", {tun(), {{"type", "socks"}}}}}),
@@ -176,6 +182,17 @@ private slots:
         row("small mtu for IPv6", document({{"inbounds", {tun({{"mtu", 1000}})}}}),
             "an IPv6 tunnel needs an \"mtu\" of at least 1280");
         row("not an object", json::array(), "the tunnel settings are not a JSON object");
+        row("ready line as a type", document({{"outbounds", {{{"type", ready}}}}}),
+            "outbound type " + echoed + " needs sing-box");
+        row("ready line as a key", document({{"inbounds", {tun({{ready, 1}})}}}),
+            "the tun inbound key " + echoed + " needs sing-box");
+        row("ready line as a prefix",
+            document({{"endpoints", {endpoint({{"allowed_ips", {ready}}})}}}),
+            "a WireGuard peer's \"allowed_ips\" " + echoed + " is not an IP prefix");
+        row("ready line as a server", document({{"endpoints", {endpoint({{"address", ready}})}}}),
+            "a WireGuard peer \"address\" " + echoed + " is not a host name or IP address");
+        row("257 prefixes", document({{"endpoints", {endpoint({{"allowed_ips", many}})}}}),
+            "the WireGuard peers have more than 256 \"allowed_ips\" prefixes");
     }
     void refusals() {
         QFETCH(QByteArray, documentText);

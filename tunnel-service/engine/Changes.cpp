@@ -3,6 +3,7 @@
 #include "platform/netext/InterfaceName.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <regex>
 #include <set>
@@ -48,21 +49,17 @@ bool isText(const json& value) {
 
 } // namespace
 
-json route(const IpPrefix& destination, std::uint32_t table,
-           const std::optional<std::string>& device) {
-    json out{{"kind", "route"},
-             {"family", destination.v6 ? 6 : 4},
-             {"destination", destination.text()},
-             {"table", table}};
-    if (device)
+json routes(const std::vector<IpPrefix>& destinations, std::uint32_t table,
+            const std::optional<std::string>& device) {
+    json out{{"kind", "routes"}, {"table", table}, {"destinations", json::array()}};
+    for (const auto& d : destinations)
+        out["destinations"].push_back(d.text());
+    if (device) {
         out["device"] = *device;
-    return out;
-}
-
-json blackhole(const IpPrefix& destination, std::uint32_t table) {
-    json out = route(destination, table, std::nullopt);
-    out["blackhole"] = true;
-    out["metric"] = lowestPrecedence;
+    } else {
+        out["blackhole"] = true;
+        out["metric"] = lowestPrecedence;
+    }
     return out;
 }
 
@@ -102,19 +99,10 @@ std::vector<std::string> command(const json& change, bool add) {
             return {"nft", "-f", "-"};
         return {"nft", "delete", "table", change.at("family"), change.at("table")};
     }
+    if (kind == "routes") // undoing goes on past routes already gone with their interface
+        return add ? std::vector<std::string>{"ip", "-batch", "-"}
+                   : std::vector<std::string>{"ip", "-force", "-batch", "-"};
     std::vector<std::string> argv{"ip", family(change), kind, add ? "add" : "del"};
-    if (kind == "route") {
-        if (change.contains("blackhole"))
-            argv.push_back("blackhole");
-        argv.push_back(change.at("destination"));
-        if (change.contains("device"))
-            argv.insert(argv.end(), {"dev", change.at("device")});
-        argv.insert(argv.end(), {"table", std::to_string(change.at("table").get<std::uint32_t>())});
-        if (change.contains("metric"))
-            argv.insert(argv.end(),
-                        {"metric", std::to_string(change.at("metric").get<std::uint32_t>())});
-        return argv;
-    }
     if (change.contains("not_fwmark"))
         argv.insert(argv.end(), {"not", "fwmark",
                                  std::to_string(change.at("not_fwmark").get<std::uint32_t>())});
@@ -123,6 +111,34 @@ std::vector<std::string> command(const json& change, bool add) {
         argv.insert(argv.end(), {"suppress_prefixlength", "0"});
     argv.insert(argv.end(), {"priority", std::to_string(change.at("priority").get<int>())});
     return argv;
+}
+
+std::string input(const json& change, bool add) {
+    if (change.at("kind") != "routes")
+        return {};
+    // "ip" takes each route's family from its destination.
+    std::string tail = " table " + std::to_string(change.at("table").get<std::uint32_t>());
+    if (change.contains("device"))
+        tail.insert(0, " dev " + change.at("device").get<std::string>());
+    if (change.contains("metric"))
+        tail += " metric " + std::to_string(change.at("metric").get<std::uint32_t>());
+    const std::string head = add ? "route add " : "route del ";
+    const std::string type = change.contains("blackhole") ? "blackhole " : "";
+    std::vector<std::string> lines;
+    for (const auto& d : change.at("destinations"))
+        lines.push_back(head + type + d.get<std::string>() + tail + '\n');
+    if (!add) // newest first
+        std::ranges::reverse(lines);
+    std::string out;
+    for (const auto& line : lines)
+        out += line;
+    return out;
+}
+
+std::size_t madeBefore(const std::string& output) {
+    static const std::regex failed("Command failed -:([0-9]{1,9})");
+    std::smatch m;
+    return std::regex_search(output, m, failed) ? std::stoul(m[1].str()) - 1 : 0;
 }
 
 std::string check(const json& change) {
@@ -134,7 +150,7 @@ std::string check(const json& change) {
         std::vector<std::string> required, optional;
     };
     static const std::map<std::string, Shape, std::less<>> shapes{
-        {"route", {{"family", "destination", "table"}, {"device", "blackhole", "metric"}}},
+        {"routes", {{"table", "destinations"}, {"device", "blackhole", "metric"}}},
         {"rule", {{"family", "priority", "table"}, {"not_fwmark", "suppress_prefixlength"}}},
         {"firewall", {{"family", "table"}, {}}},
         {"link", {{"name", "ifindex", "daemon"}, {}}},
@@ -154,19 +170,25 @@ std::string check(const json& change) {
             return "a " + kind + " change with an unknown field";
 
     const auto bad = [&] { return "a " + kind + " change with a bad value"; };
-    if (kind == "route" || kind == "rule") {
+    if (kind == "rule") {
         const json& f = change["family"];
-        if (!f.is_number_integer() || (f.get<int>() != 4 && f.get<int>() != 6) ||
-            !isWhole(change["table"], 1, lowestPrecedence))
+        if (!f.is_number_integer() || (f.get<int>() != 4 && f.get<int>() != 6))
             return bad();
     }
-    if (kind == "route") {
-        const json& destination = change["destination"];
-        const auto prefix = isText(destination)
-                                ? IpPrefix::parse(destination.get<std::string>(), false)
-                                : std::nullopt;
+    if ((kind == "routes" || kind == "rule") && !isWhole(change["table"], 1, lowestPrecedence))
+        return bad();
+    if (kind == "routes") {
+        const json& destinations = change["destinations"];
         const bool blackhole = change.contains("blackhole");
-        if (!prefix || prefix->v6 != (change["family"].get<int>() == 6) ||
+        if (!destinations.is_array() || destinations.empty() ||
+            destinations.size() > WireGuardConfig::maxAllowedIps ||
+            !std::ranges::all_of(destinations,
+                                 [](const json& d) {
+                                     const auto p =
+                                         isText(d) ? IpPrefix::parse(d.get<std::string>(), false)
+                                                   : std::nullopt;
+                                     return p && p->text() == d;
+                                 }) ||
             blackhole == change.contains("device") ||
             (blackhole && !change["blackhole"].is_boolean()) ||
             (change.contains("device") &&
@@ -208,28 +230,34 @@ std::string socketPath(const std::string& interfaceName) {
     return "/var/run/wireguard/" + interfaceName + ".sock";
 }
 
-void removeStaleSocket(const Host& host, const std::string& interfaceName) {
+std::optional<pid_t> socketListener(const Host& host, const std::string& interfaceName,
+                                    bool removeDead) {
     const std::string path = host.path(socketPath(interfaceName));
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
-        return;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return 0; // cannot tell: as if someone else answered
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     path.copy(address.sun_path, sizeof address.sun_path - 1);
-    const bool live =
-        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!live)
+    std::optional<pid_t> listener;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        listener = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 ? peer.pid : 0;
+    else if (errno == EAGAIN)
+        listener = 0;
+    ::close(fd);
+    struct stat st {};
+    if (!listener && removeDead && ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
         ::unlink(path.c_str());
+    return listener;
 }
 
 void revert(const Host& host, const json& change, const Log& log) {
     const std::string kind = change.at("kind");
-    if (kind == "route" || kind == "rule" || kind == "firewall") {
+    if (kind == "routes" || kind == "rule" || kind == "firewall") {
         // Gone already is fine: a route through an interface goes with the interface.
-        host.run(command(change, false));
+        host.run(command(change, false), input(change, false));
     } else if (kind == "link") {
         const std::string name = change.at("name");
         const int now = host.ifindex(name);

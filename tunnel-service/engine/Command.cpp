@@ -45,7 +45,7 @@ std::vector<char*> pointers(const std::vector<std::string>& strings) {
 
 } // namespace
 
-bool Command::available(const std::string& name) {
+bool Runner::available(const std::string& name) const {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/sbin:/usr/bin:/sbin:/bin";
     std::size_t start = 0;

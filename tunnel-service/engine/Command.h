@@ -24,6 +24,8 @@ public:
     // input or output. Returns the pid, or -1.
     virtual pid_t spawn(const std::vector<std::string>& argv,
                         const std::vector<std::string>& extraEnvironment, int deathSignal) = 0;
+    // Whether `name` is an executable on PATH.
+    virtual bool available(const std::string& name) const;
 };
 
 // The real runner. Arguments go to exec directly, never through a shell; keys only ever
@@ -39,8 +41,6 @@ public:
 
     pid_t spawn(const std::vector<std::string>& argv,
                 const std::vector<std::string>& extraEnvironment, int deathSignal) override;
-    // Whether `name` is an executable on PATH.
-    static bool available(const std::string& name);
 
 private:
     int m_timeoutMs;

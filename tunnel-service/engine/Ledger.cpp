@@ -17,7 +17,7 @@ using json = nlohmann::json;
 
 namespace {
 
-constexpr int version = 1;
+constexpr int version = 2;
 constexpr std::size_t largest = 1024 * 1024;
 
 const char* lifetimeName(Lifetime lifetime) {
@@ -35,9 +35,15 @@ bool inRange(const json& value, std::uint64_t low, std::uint64_t high) {
            value.get<std::uint64_t>() <= high;
 }
 
+// Text without control characters (NUL included), of at most `size` bytes.
+bool isPlain(const json& value, std::size_t size) {
+    return value.is_string() && value.get_ref<const std::string&>().size() <= size &&
+           std::ranges::none_of(value.get_ref<const std::string&>(),
+                                [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+}
+
 bool isAddress(const json& value) {
-    return value.is_string() && value.get_ref<const std::string&>().size() <= 64 &&
-           IpPrefix::parse(value.get<std::string>(), true).has_value() &&
+    return isPlain(value, 64) && IpPrefix::parse(value.get<std::string>(), true).has_value() &&
            value.get_ref<const std::string&>().find('/') == std::string::npos;
 }
 
@@ -45,22 +51,20 @@ bool isAddress(const json& value) {
 // is acted on, as the file decides what root deletes.
 std::string problem(const json& doc) {
     static const std::regex stepName("^[a-z][a-z-]{0,31}$");
-    if (!doc.is_object() || doc.value("version", 0) != version)
+    if (!doc.is_object() || !doc.contains("version") || doc["version"] != version)
         return "it is not a ledger of this engine's version";
     for (const auto& [key, value] : doc.items())
         if (key != "version" && key != "fingerprint" && key != "endpoints" && key != "routing" &&
             key != "steps")
             return "it has an unknown field";
-    if (!doc.contains("fingerprint") || !doc["fingerprint"].is_string() ||
-        doc["fingerprint"].get_ref<const std::string&>().size() > 64 || !doc.contains("steps") ||
-        !doc["steps"].is_array())
+    if (!doc.contains("fingerprint") || !isPlain(doc["fingerprint"], 64) ||
+        !doc.contains("steps") || !doc["steps"].is_array())
         return "it lacks its fingerprint or steps";
     if (doc.contains("endpoints")) {
         if (!doc["endpoints"].is_array())
             return "its endpoints are not a list";
         for (const auto& e : doc["endpoints"])
-            if (!exactKeys(e, {"host", "port", "address"}) || !e["host"].is_string() ||
-                e["host"].get_ref<const std::string&>().size() > 253 ||
+            if (!exactKeys(e, {"host", "port", "address"}) || !isPlain(e["host"], 253) ||
                 !inRange(e["port"], 1, 65535) || !isAddress(e["address"]))
                 return "it has a bad endpoint";
     }
@@ -112,13 +116,19 @@ std::expected<std::optional<Ledger>, std::string> Ledger::load(const std::string
     const json doc = veloxa::JsonDepth::parse(text);
     if (doc.is_discarded())
         return refuse("it is not JSON");
-    if (auto wrong = problem(doc); !wrong.empty())
-        return refuse(wrong);
+    try {
+        if (auto wrong = problem(doc); !wrong.empty())
+            return refuse(wrong);
+    } catch (const json::exception&) { // a check that missed a type: still only a refusal
+        return refuse("it is not a ledger this engine wrote");
+    }
 
     Ledger ledger(path);
     ledger.fingerprint = doc["fingerprint"];
     for (const auto& e : doc.value("endpoints", json::array()))
-        ledger.endpoints.push_back({e["host"], e["port"].get<std::uint16_t>(), e["address"]});
+        ledger.endpoints.push_back(
+            {e["host"], e["port"].get<std::uint16_t>(),
+             IpPrefix::parse(e["address"].get<std::string>(), true)->address});
     if (doc.contains("routing"))
         ledger.routing = RoutingChoice{doc["routing"]["table"], doc["routing"]["priority"],
                                        doc["routing"]["fwmark"]};
@@ -229,17 +239,20 @@ bool Ledger::holds(const std::string& name) const {
                                [&](const Step& s) { return s.name == name && s.complete; });
 }
 
-void Ledger::revert(const Host& host, bool keepConnection, const Log& log) {
+void Ledger::revert(const Host& host, bool keepConnection, const Log& log,
+                    const std::string& only) {
+    const auto kept = [&](const Step& s) {
+        return keepConnection && s.lifetime == Lifetime::Connection && s.complete &&
+               (only.empty() || s.name == only);
+    };
     for (auto step = m_steps.rbegin(); step != m_steps.rend(); ++step) {
-        if (keepConnection && step->lifetime == Lifetime::Connection && step->complete)
+        if (kept(*step))
             continue;
         for (auto c = step->changes.rbegin(); c != step->changes.rend(); ++c)
             change::revert(host, *c, log);
         step->changes.clear();
     }
-    std::erase_if(m_steps, [&](const Step& s) {
-        return !keepConnection || s.lifetime == Lifetime::Run || !s.complete;
-    });
+    std::erase_if(m_steps, [&](const Step& s) { return !kept(s); });
     if (!keepConnection) {
         remove();
         return;

@@ -24,6 +24,7 @@ struct Endpoint {
     // "198.51.100.2:51820", "[2001:db8::2]:51820"
     std::string text() const;
     bool v6() const { return address.find(':') != std::string::npos; }
+    bool operator==(const Endpoint&) const = default;
 };
 
 // The routing table, rule priorities (this one and the next) and firewall mark chosen at
@@ -68,9 +69,11 @@ public:
     bool holds(const std::string& name) const;
 
     // Undoes the changes newest first: everything, or with `keepConnection` all but the
-    // connection-lived steps that were recorded to their end. What stays is saved; the
-    // file goes when nothing of the connection is to be kept.
-    void revert(const Host& host, bool keepConnection, const Log& log);
+    // connection-lived steps that were recorded to their end (with `only`, all but that
+    // one of them). What stays is saved; the file goes when nothing of the connection is
+    // to be kept.
+    void revert(const Host& host, bool keepConnection, const Log& log,
+                const std::string& only = {});
     // Deletes the file.
     void remove();
 

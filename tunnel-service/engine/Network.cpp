@@ -116,8 +116,8 @@ std::expected<Endpoint, std::string> resolveEndpoint(const std::string& host, st
     if (!IpPrefix::parse(host, true) || host.find('/') != std::string::npos) {
         auto addresses = resolve(host);
         if (!addresses)
-            return std::unexpected("cannot resolve the WireGuard server \"" + host +
-                                   "\": " + addresses.error());
+            return std::unexpected("cannot resolve the WireGuard server " + inQuotes(host) + ": " +
+                                   addresses.error());
         found = std::move(*addresses);
     }
     // An IPv4 address first: it works on every network that reaches the server at all.
@@ -130,7 +130,8 @@ std::expected<Endpoint, std::string> resolveEndpoint(const std::string& host, st
             chosen = address;
     }
     if (!chosen)
-        return std::unexpected("cannot resolve the WireGuard server \"" + host + "\": no address");
+        return std::unexpected("cannot resolve the WireGuard server " + inQuotes(host) +
+                               ": no address");
     return Endpoint{host, port, chosen->address};
 }
 

@@ -22,14 +22,6 @@ struct Refusal {
     throw Refusal{std::move(line)};
 }
 
-std::string inQuotes(std::string_view text) {
-    // Names from the document are echoed to the user; keep the line one short line.
-    std::string out = "\"";
-    for (const char c : text.substr(0, 64))
-        out += (c >= 0x20 && c != 0x7f) ? c : '?';
-    return out + '"';
-}
-
 const json* find(const json& object, const char* key) {
     const auto it = object.find(key);
     return it == object.end() || it->is_null() ? nullptr : &*it;
@@ -156,6 +148,7 @@ std::vector<IpPrefix> everything() {
 struct Parsed {
     WireGuardConfig config;
     int wireguards = 0;
+    std::size_t allowedIps = 0;
     std::optional<int> tunMtu;
     std::optional<int> wireGuardMtu;
 };
@@ -191,6 +184,11 @@ void parseEndpoint(const json& endpoint, Parsed& out) {
                  peerWhere);
         WireGuardPeer peer = peerAt(item, "address", "port", "public_key", peerWhere);
         const json* allowed = find(item, "allowed_ips");
+        // Each one is a route to make and undo, within the service's seconds.
+        out.allowedIps += allowed ? (allowed->is_array() ? allowed->size() : 1) : 2;
+        if (out.allowedIps > WireGuardConfig::maxAllowedIps)
+            refuse("the WireGuard peers have more than " +
+                   std::to_string(WireGuardConfig::maxAllowedIps) + " \"allowed_ips\" prefixes");
         peer.allowedIps = allowed ? prefixes(*allowed, false, "a WireGuard peer's \"allowed_ips\"")
                                   : everything();
         if (auto keepalive =
@@ -279,7 +277,16 @@ void parseDns(const json& dns, WireGuardConfig& config) {
 
 } // namespace
 
+std::string inQuotes(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text.substr(0, 64))
+        out += (c >= 0x20 && c != 0x7f && c != '"' && c != '(' && c != ')') ? c : '?';
+    return out + '"';
+}
+
 std::optional<IpPrefix> IpPrefix::parse(std::string_view text, bool hostIfBare) {
+    if (text.find('\0') != std::string_view::npos) // the address parser would stop there
+        return std::nullopt;
     const auto slash = text.find('/');
     const std::string address(text.substr(0, slash));
     IpPrefix out;

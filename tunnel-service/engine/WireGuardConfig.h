@@ -48,6 +48,9 @@ struct WireGuardConfig {
     std::vector<std::string> dnsServers; // IP literals
     std::vector<std::string> notes;      // what was accepted but not applied, one line each
 
+    // Prefixes in all peers' "allowed_ips" together.
+    static constexpr std::size_t maxAllowedIps = 256;
+
     // Fails with one line for the user, naming what is unsupported or wrong.
     static std::expected<WireGuardConfig, std::string> parse(const nlohmann::json& document);
 
@@ -58,5 +61,9 @@ struct WireGuardConfig {
 
 // A WireGuard key: 32 bytes in standard base64 (44 characters).
 bool isWireGuardKey(std::string_view text);
+
+// Text from the document as the engine echoes it: quoted, one short line, and never
+// reading as the ready line the service waits for (no parentheses, no quotes).
+std::string inQuotes(std::string_view text);
 
 } // namespace veloxa::engine

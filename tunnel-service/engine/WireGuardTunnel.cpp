@@ -110,25 +110,28 @@ std::string WireGuardTunnel::fingerprint(const WireGuardConfig& config) {
 std::expected<void, std::string> WireGuardTunnel::up(bool resume,
                                                      const std::function<bool()>& interrupted) {
     const std::string print = fingerprint(m_config);
-    bool keep = false;
-    if (m_previous) {
-        if (resume && m_previous->fingerprint == print) {
-            keep = true;
-        } else {
-            if (resume)
-                m_log("the tunnel settings changed since the connection started; starting afresh");
-            m_previous->revert(m_host, false, m_log);
-        }
-    }
-    if (keep) {
+    // A resumed connection keeps holding traffic in. With other settings only its guard
+    // stays, and takes them in one go when its step comes; without auto_route there is none.
+    bool replacing = false;
+    if (m_previous && resume && (m_previous->fingerprint == print || m_config.autoRoute)) {
+        replacing = m_previous->fingerprint != print;
         m_ledger = std::move(*m_previous);
         m_ledger.revert(m_host, true, m_log); // the dead run's interface, routes and DNS
+    } else {
+        if (m_previous)
+            m_previous->revert(m_host, false, m_log);
+        m_ledger.fingerprint = print;
     }
     m_previous.reset();
-    m_ledger.fingerprint = print;
 
     if (auto resolved = resolveEndpoints(); !resolved)
         return resolved;
+    if (replacing) {
+        m_log("the tunnel settings changed; their routing is set up again behind the leak guard");
+        m_ledger.revert(m_host, true, m_log, "guard");
+        m_ledger.routing.reset();
+        m_ledger.fingerprint = print;
+    }
     if (auto chosen = chooseRouting(); !chosen)
         return chosen;
     for (const Step& step : plan()) {
@@ -136,8 +139,13 @@ std::expected<void, std::string> WireGuardTunnel::up(bool resume,
             m_interrupted = true;
             return std::unexpected("interrupted");
         }
-        if (step.lifetime == Lifetime::Connection && m_ledger.holds(step.name))
+        if (step.lifetime == Lifetime::Connection && m_ledger.holds(step.name)) {
+            // A kept guard is reloaded for this run's interface, server and network.
+            if (step.apply == &WireGuardTunnel::applyGuard)
+                if (auto reloaded = applyGuard(); !reloaded)
+                    return reloaded;
             continue;
+        }
         m_ledger.beginStep(step.name, step.lifetime);
         if (auto done = (this->*step.apply)(); !done)
             return done;
@@ -172,17 +180,23 @@ bool WireGuardTunnel::linkAlive() const {
 }
 
 std::expected<void, std::string> WireGuardTunnel::resolveEndpoints() {
-    // Once per connection: while resuming, the guard and the blackhole hold DNS too, and
-    // the server's address must not change under the kept firewall rules.
-    if (m_ledger.endpoints.size() == m_config.peers.size())
-        return {};
-    m_ledger.endpoints.clear();
+    // Once per connection and server: while resuming, the guard and the blackhole hold
+    // DNS too, and the server's address must not change under the kept firewall rules.
+    std::vector<Endpoint> endpoints;
     for (const auto& peer : m_config.peers) {
-        auto endpoint = resolveEndpoint(peer.host, peer.port, m_host.resolve);
+        const auto known = std::ranges::find_if(m_ledger.endpoints, [&](const Endpoint& e) {
+            return e.host == peer.host && e.port == peer.port;
+        });
+        auto endpoint = known != m_ledger.endpoints.end()
+                            ? std::expected<Endpoint, std::string>(*known)
+                            : resolveEndpoint(peer.host, peer.port, m_host.resolve);
         if (!endpoint)
             return std::unexpected(endpoint.error());
-        m_ledger.endpoints.push_back(std::move(*endpoint));
+        endpoints.push_back(std::move(*endpoint));
     }
+    if (endpoints == m_ledger.endpoints)
+        return {};
+    m_ledger.endpoints = std::move(endpoints);
     return m_ledger.save();
 }
 
@@ -217,13 +231,12 @@ bool WireGuardTunnel::fullTunnel(bool v6) const {
     return std::ranges::any_of(prefixes, [](const IpPrefix& p) { return p.isDefault(); });
 }
 
-std::vector<IpPrefix> WireGuardTunnel::routedPrefixes(bool v6) const {
+std::vector<IpPrefix> WireGuardTunnel::routedPrefixes(std::optional<bool> v6) const {
     std::vector<IpPrefix> out;
-    if (!carries(v6))
-        return out;
     for (const auto& peer : m_config.peers)
         for (const auto& prefix : peer.allowedIps)
-            if (prefix.v6 == v6 && (m_config.autoRoute || !prefix.isDefault()) &&
+            if ((!v6 || prefix.v6 == *v6) && carries(prefix.v6) &&
+                (m_config.autoRoute || !prefix.isDefault()) &&
                 std::ranges::find(out, prefix) == out.end())
                 out.push_back(prefix);
     return out;
@@ -234,11 +247,23 @@ std::expected<void, std::string> WireGuardTunnel::make(const json& change, const
     auto index = m_ledger.record(change);
     if (!index)
         return std::unexpected(index.error());
-    const auto result = m_host.run(change::command(change, true), input);
+    const auto argv = change::command(change, true);
+    const auto result = m_host.run(argv, input.empty() ? change::input(change, true) : input);
     if (result.ok())
         return {};
-    m_ledger.forget(*index);
-    const auto argv = change::command(change, true);
+    // The routes an "ip -batch" made before a line failed stay recorded.
+    const std::size_t made =
+        change.contains("destinations")
+            ? std::min(change::madeBefore(result.output), change["destinations"].size())
+            : 0;
+    if (made > 0) {
+        json kept = change;
+        kept["destinations"].erase(kept["destinations"].begin() + std::ptrdiff_t(made),
+                                   kept["destinations"].end());
+        m_ledger.update(*index, std::move(kept));
+    } else {
+        m_ledger.forget(*index);
+    }
     return std::unexpected("cannot " + what + ": " +
                            (result.exitCode == 127 && result.output.empty()
                                 ? argv.front() + " is not installed"
@@ -250,7 +275,8 @@ std::expected<void, std::string> WireGuardTunnel::applyGuard() {
         return {};
     // The name is the proof of ownership: one that is there and not in the ledger belongs
     // to someone else.
-    if (m_host.run({"nft", "list", "table", "inet", guardTable}).ok())
+    const bool kept = m_ledger.holds("guard");
+    if (!kept && m_host.run({"nft", "list", "table", "inet", guardTable}).ok())
         return std::unexpected(std::string("the firewall table inet ") + guardTable +
                                " already exists");
     GuardSettings settings{
@@ -262,35 +288,44 @@ std::expected<void, std::string> WireGuardTunnel::applyGuard() {
         for (auto& prefix : onLinkPrefixes(json(jsonList(main)), m_config.interfaceName))
             settings.localNetworks.push_back(std::move(prefix));
     }
-    return make(change::firewallTable(guardTable), "set up the leak guard", guardRules(settings));
+    if (!kept)
+        return make(change::firewallTable(guardTable), "set up the leak guard",
+                    guardRules(settings));
+    // Replaced in one transaction: there is no moment without it.
+    const std::string table = std::string("table inet ") + guardTable;
+    const auto reloaded = m_host.run({"nft", "-f", "-"},
+                                     table + " {}\ndelete " + table + '\n' + guardRules(settings));
+    if (!reloaded.ok())
+        return std::unexpected("cannot renew the leak guard: " + firstLine(reloaded.output));
+    return {};
 }
 
 std::expected<void, std::string> WireGuardTunnel::applyRouting() {
     const RoutingChoice& r = *m_ledger.routing;
-    for (const bool v6 : {false, true}) {
-        const auto prefixes = routedPrefixes(v6);
-        if (prefixes.empty())
-            continue;
-        if (!v6 && fullTunnel(false)) {
-            // Replies to the marked packets pass the reverse-path check only when the
-            // mark counts in it.
-            const auto previous = m_host.readLine(std::string("/proc/sys/") + srcValidMark);
-            if (previous && *previous != "1") {
-                auto index = m_ledger.record(change::sysctl(srcValidMark, *previous, "1"));
-                if (!index)
-                    return std::unexpected(index.error());
-                if (!m_host.write(std::string("/proc/sys/") + srcValidMark, "1\n")) {
-                    m_ledger.forget(*index);
-                    m_log("note: src_valid_mark could not be set; strict reverse-path "
-                          "filtering may drop the tunnel's replies");
-                }
+    if (fullTunnel(false)) {
+        // Replies to the marked packets pass the reverse-path check only when the mark
+        // counts in it.
+        const auto previous = m_host.readLine(std::string("/proc/sys/") + srcValidMark);
+        if (previous && *previous != "1") {
+            auto index = m_ledger.record(change::sysctl(srcValidMark, *previous, "1"));
+            if (!index)
+                return std::unexpected(index.error());
+            if (!m_host.write(std::string("/proc/sys/") + srcValidMark, "1\n")) {
+                m_ledger.forget(*index);
+                m_log("note: src_valid_mark could not be set; strict reverse-path "
+                      "filtering may drop the tunnel's replies");
             }
         }
-        // Under the routes through the interface, so nothing leaves while it is gone.
-        for (const auto& prefix : prefixes)
-            if (auto done = make(change::blackhole(prefix, r.table), "add the tunnel's route");
-                !done)
-                return done;
+    }
+    // Under the routes through the interface, so nothing leaves while it is gone.
+    if (const auto prefixes = routedPrefixes(); !prefixes.empty())
+        if (auto done =
+                make(change::routes(prefixes, r.table, std::nullopt), "add the tunnel's routes");
+            !done)
+            return done;
+    for (const bool v6 : {false, true}) {
+        if (routedPrefixes(v6).empty())
+            continue;
         if (fullTunnel(v6))
             if (auto done =
                     make(change::rule(v6, r.priority, change::mainTable, std::nullopt, true),
@@ -332,6 +367,8 @@ std::expected<void, std::string> WireGuardTunnel::applyLink() {
     const std::string& name = m_config.interfaceName;
     if (m_host.linkExists(name))
         return std::unexpected("the network interface \"" + name + "\" already exists");
+    if (auto free = socketIsOurs(); !free)
+        return free;
     // The kernel's WireGuard at an index chosen here, so the ledger names the interface
     // exactly before it exists.
     const auto indexes = m_host.ifindexes();
@@ -354,6 +391,8 @@ std::expected<void, std::string> WireGuardTunnel::applyLink() {
     std::vector<std::string> endpoints;
     for (const auto& e : m_ledger.endpoints)
         endpoints.push_back(e.text());
+    if (auto ours = socketIsOurs(); !ours)
+        return ours;
     const auto configured =
         m_host.run({"wg", "setconf", name, "/dev/stdin"}, m_config.wgConfig(endpoints, marks));
     if (!configured.ok())
@@ -376,7 +415,7 @@ std::expected<void, std::string> WireGuardTunnel::applyLink() {
 
 std::expected<void, std::string> WireGuardTunnel::createWithDaemon() {
     const std::string& name = m_config.interfaceName;
-    if (!Command::available("wireguard-go"))
+    if (!m_host.runner.available("wireguard-go"))
         return std::unexpected("WireGuard is not available: this kernel has no WireGuard and "
                                "wireguard-go is not installed");
     change::removeStaleSocket(m_host, name);
@@ -391,7 +430,8 @@ std::expected<void, std::string> WireGuardTunnel::createWithDaemon() {
     if (m_daemon < 0)
         return std::unexpected("cannot start wireguard-go");
     for (int i = 0; i < 100; ++i) { // up to 5 s
-        if (m_host.linkExists(name) && m_host.exists(change::socketPath(name))) {
+        // Its socket appears between bind and listen: not to be taken for a dead one.
+        if (m_host.linkExists(name) && change::socketListener(m_host, name, false) == m_daemon) {
             m_ifindex = m_host.ifindex(name);
             return m_ledger.update(*at, change::link(name, m_ifindex, true));
         }
@@ -406,14 +446,18 @@ std::expected<void, std::string> WireGuardTunnel::createWithDaemon() {
 }
 
 std::expected<void, std::string> WireGuardTunnel::applyRoutes() {
-    for (const bool v6 : {false, true})
-        for (const auto& prefix : routedPrefixes(v6))
-            if (auto done =
-                    make(change::route(prefix, m_ledger.routing->table, m_config.interfaceName),
-                         "add the tunnel's route");
-                !done)
-                return done;
+    if (const auto prefixes = routedPrefixes(); !prefixes.empty())
+        return make(change::routes(prefixes, m_ledger.routing->table, m_config.interfaceName),
+                    "add the tunnel's routes");
     return {};
+}
+
+std::expected<void, std::string> WireGuardTunnel::socketIsOurs() const {
+    const auto listener = change::socketListener(m_host, m_config.interfaceName);
+    if (m_daemon > 0 ? listener == m_daemon : !listener)
+        return {};
+    return std::unexpected("another program runs a WireGuard interface named \"" +
+                           m_config.interfaceName + '"');
 }
 
 std::expected<void, std::string> WireGuardTunnel::applyResolved() {

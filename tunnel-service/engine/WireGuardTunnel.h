@@ -34,9 +34,10 @@ public:
     WireGuardTunnel& operator=(const WireGuardTunnel&) = delete;
 
     // Brings everything up. Fresh: a leftover ledger is undone completely first and the
-    // servers are resolved. Resuming: what the ledger keeps of the connection stays, the
-    // dead run's leftovers go, the recorded server addresses are reused. On failure the
-    // caller decides what to undo (down()); `interrupted` is asked between steps.
+    // servers are resolved. Resuming: what the ledger keeps of the connection stays (with
+    // other settings, only the leak guard, which takes them in one transaction), the dead
+    // run's leftovers go, the recorded server addresses are reused. On failure the caller
+    // decides what to undo (down()); `interrupted` is asked between steps.
     std::expected<void, std::string> up(bool resume, const std::function<bool()>& interrupted);
     bool wasInterrupted() const { return m_interrupted; }
     // Undoes what the ledger records: everything, or only the run-lived steps.
@@ -75,11 +76,15 @@ private:
     std::expected<void, std::string> make(const nlohmann::json& change, const std::string& what,
                                           const std::string& input = {});
     std::expected<void, std::string> createWithDaemon();
+    // wg configures whatever answers on the interface's socket: no one may but this run's
+    // wireguard-go, if it has one.
+    std::expected<void, std::string> socketIsOurs() const;
     void stopDaemon();
 
     bool carries(bool v6) const;
     bool fullTunnel(bool v6) const;
-    std::vector<IpPrefix> routedPrefixes(bool v6) const;
+    // Of one family, or of both.
+    std::vector<IpPrefix> routedPrefixes(std::optional<bool> v6 = std::nullopt) const;
 
     WireGuardConfig m_config;
     const Host& m_host;

@@ -1,8 +1,9 @@
 // veloxa-engine: the built-in tunnel engine. It runs the WireGuard part of a tunnel-engine
 // document through the kernel's WireGuard, or wireguard-go where the kernel has none, and
 // refuses everything else by name. The tunnel service runs it as
-// "veloxa-engine run -c FILE --state LEDGER [--resume]"; it prints one line with "started"
-// once everything is in place, and removes everything it made on SIGTERM.
+// "veloxa-engine run -c FILE --state LEDGER [--resume]"; it prints the line
+// "veloxa-engine: tunnel NAME started (…)" once everything is in place, and removes
+// everything it made on SIGTERM.
 #include "Command.h"
 #include "Host.h"
 #include "Ledger.h"
@@ -10,6 +11,7 @@
 #include "WireGuardTunnel.h"
 #include "json/JsonDepth.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -28,7 +30,14 @@ enum Exit {
     DataPathDied = 3, // the connection's guard and routing stay; restart with --resume
 };
 
-void say(const std::string& line) {
+// Every line but the ready one. The service takes that one as the sign that traffic is
+// held and routed, so no other may read as it, whatever a tool or the document put in.
+void say(std::string line) {
+    std::ranges::replace_if(
+        line, [](unsigned char c) { return c < 0x20 || c == 0x7f; }, '?');
+    for (auto at = line.find(" started ("); at != std::string::npos;
+         at = line.find(" started (", at))
+        line[at + 9] = '?';
     std::fprintf(stdout, "%s\n", line.c_str());
     std::fflush(stdout);
 }
@@ -113,7 +122,9 @@ int run(const std::string& configPath, const std::string& statePath, bool resume
         say(up.error());
         return resume ? DataPathDied : Failed;
     }
-    say("veloxa-engine: tunnel " + name + " started (" + tunnel.implementation() + ")");
+    std::fprintf(stdout, "veloxa-engine: tunnel %s started (%s)\n", name.c_str(),
+                 tunnel.implementation());
+    std::fflush(stdout);
 
     sigset_t waitFor;
     sigemptyset(&waitFor);
