@@ -21,6 +21,7 @@ enum class Value {
     count,      // a whole number, not negative
     port,       // 1 to 65535
     texts,      // a string or a list of strings
+    prefixes,   // WireGuard's allowed IPs: texts, counted against maxAllowedIps in all
     counts,     // a whole number or a list of them
     scalars,    // a string or a number, or a list of them
     duration,   // "30s", or a number of seconds
@@ -68,6 +69,9 @@ constexpr Key port(std::string_view name) {
 }
 constexpr Key texts(std::string_view name) {
     return {name, Value::texts};
+}
+constexpr Key prefixes(std::string_view name) {
+    return {name, Value::prefixes};
 }
 constexpr Key duration(std::string_view name) {
     return {name, Value::duration};
@@ -208,9 +212,9 @@ constexpr Key tuicKeys[] = {
     text("password"),        text("congestion_control"), text("udp_relay_mode"),
     flag("udp_over_stream"), flag("zero_rtt_handshake"), duration("heartbeat"),
     text("network"),         object("tls", tls)};
-constexpr Key wireguardOutboundPeerKeys[] = {text("server"),       port("server_port"),
-                                             text("public_key"),   text("pre_shared_key"),
-                                             texts("allowed_ips"), bytes("reserved")};
+constexpr Key wireguardOutboundPeerKeys[] = {text("server"),          port("server_port"),
+                                             text("public_key"),      text("pre_shared_key"),
+                                             prefixes("allowed_ips"), bytes("reserved")};
 constexpr Shape wireguardOutboundPeer{wireguardOutboundPeerKeys};
 constexpr Key wireguardOutboundKeys[] = {text("server"),
                                          port("server_port"),
@@ -241,10 +245,11 @@ constexpr Variant outboundTypes[] = {
 };
 constexpr Shape outbound{typeAndTag, outboundTypes};
 
-constexpr Key wireguardPeerKeys[] = {text("address"),      port("port"),
-                                     text("public_key"),   text("pre_shared_key"),
-                                     texts("allowed_ips"), count("persistent_keepalive_interval"),
-                                     bytes("reserved")};
+constexpr Key wireguardPeerKeys[] = {
+    text("address"),         port("port"),
+    text("public_key"),      text("pre_shared_key"),
+    prefixes("allowed_ips"), count("persistent_keepalive_interval"),
+    bytes("reserved")};
 constexpr Shape wireguardPeer{wireguardPeerKeys};
 // No "listen_port": a WireGuard endpoint that listens would serve the network as root.
 constexpr Key wireguardEndpointKeys[] = {
@@ -405,6 +410,7 @@ bool fits(const Key& key, const json& v) {
     case Value::port:
         return isCount(v) && v.get<std::uint64_t>() >= 1 && v.get<std::uint64_t>() <= 65535;
     case Value::texts:
+    case Value::prefixes:
         return isListOf(v, [](const json& s) { return s.is_string(); });
     case Value::counts:
         return isListOf(v, isCount);
@@ -441,29 +447,43 @@ bool fits(const Key& key, const json& v) {
     return false;
 }
 
-std::expected<void, QString> walk(const json& value, const Shape& shape, const std::string& where);
+// What the whole document adds up to.
+struct Totals {
+    std::size_t prefixes = 0;
+};
 
-std::expected<void, QString> walkValue(const Key& key, const json& value,
-                                       const std::string& where) {
+std::expected<void, QString> walk(const json& value, const Shape& shape, const std::string& where,
+                                  Totals& totals);
+
+std::expected<void, QString> walkValue(const Key& key, const json& value, const std::string& where,
+                                       Totals& totals) {
     if (key.value == Value::object)
-        return value.is_object() ? walk(value, *key.shape, where)
+        return value.is_object() ? walk(value, *key.shape, where, totals)
                                  : std::expected<void, QString>(unusable(where));
     if (key.value == Value::objects) {
         if (value.is_object())
-            return walk(value, *key.shape, where);
+            return walk(value, *key.shape, where, totals);
         if (!value.is_array())
             return unusable(where);
         for (std::size_t i = 0; i < value.size(); ++i) {
             const std::string item = where + '[' + std::to_string(i) + ']';
             if (!value[i].is_object())
                 return unusable(item);
-            if (auto ok = walk(value[i], *key.shape, item); !ok)
+            if (auto ok = walk(value[i], *key.shape, item, totals); !ok)
                 return ok;
         }
         return {};
     }
     if (!fits(key, value))
         return unusable(where);
+    // Each prefix is a route the engine makes and undoes, within the service's seconds.
+    if (key.value == Value::prefixes &&
+        (totals.prefixes += value.is_array() ? value.size() : 1) > EnginePolicy::maxAllowedIps)
+        return std::unexpected(
+            QStringLiteral("The VPN configuration's tunnel settings have more than %1 WireGuard "
+                           "prefixes in all at \"%2\"")
+                .arg(EnginePolicy::maxAllowedIps)
+                .arg(shown(where)));
     return {};
 }
 
@@ -472,7 +492,8 @@ const Key* find(std::span<const Key> keys, std::string_view name) {
     return it == keys.end() ? nullptr : &*it;
 }
 
-std::expected<void, QString> walk(const json& value, const Shape& shape, const std::string& where) {
+std::expected<void, QString> walk(const json& value, const Shape& shape, const std::string& where,
+                                  Totals& totals) {
     const Variant* variant = nullptr;
     if (!shape.variants.empty()) {
         const auto type = value.find("type");
@@ -494,7 +515,7 @@ std::expected<void, QString> walk(const json& value, const Shape& shape, const s
             key = find(variant->shared, name);
         if (!key)
             return notAllowed(path);
-        if (auto ok = walkValue(*key, member, path); !ok)
+        if (auto ok = walkValue(*key, member, path, totals); !ok)
             return ok;
     }
     return {};
@@ -576,7 +597,8 @@ std::expected<QString, QString> EnginePolicy::check(std::string_view text) {
         return std::unexpected(
             QStringLiteral("The VPN configuration's tunnel settings name \"%1\" more than once")
                 .arg(shown(*keys.duplicate)));
-    if (auto ok = walk(doc, document, {}); !ok)
+    Totals totals;
+    if (auto ok = walk(doc, document, {}, totals); !ok)
         return std::unexpected(ok.error());
 
     // Every inbound is a tun one by now; there must be one, its interface named plainly.

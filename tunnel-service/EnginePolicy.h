@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <expected>
 #include <string_view>
 
@@ -16,6 +17,8 @@ namespace veloxa::tunnel {
 class EnginePolicy {
 public:
     static constexpr int maxDepth = 32;
+    // WireGuard "allowed_ips" prefixes of all peers together: each is a route to make and undo.
+    static constexpr std::size_t maxAllowedIps = 256;
 
     // The tun inbound's interface name, or why the document is refused (for the user, one
     // line naming the key).

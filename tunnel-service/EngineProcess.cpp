@@ -116,6 +116,16 @@ void EngineProcess::stopAndWait() {
     }
 }
 
+void EngineProcess::killAndWait() {
+    m_readyPoll.stop();
+    m_readyTimeout.stop();
+    m_stopping = true;
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+}
+
 void EngineProcess::markReady() {
     if (m_ready || m_stopping)
         return;
@@ -135,7 +145,9 @@ void EngineProcess::onOutput() {
         if (line.isEmpty())
             continue;
         m_lastLine = line.left(300);
-        if (line.contains(QStringLiteral("started")))
+        if (m_launch.builtIn ? line.startsWith(QStringLiteral("veloxa-engine: tunnel %1 started (")
+                                                   .arg(m_launch.interfaceName))
+                             : line.contains(QStringLiteral("started")))
             markReady();
     }
     if (m_partialLine.size() > 64 * 1024) // a runaway line is not kept

@@ -7,10 +7,11 @@
 
 namespace veloxa::tunnel {
 
-// One run of the tunnel engine. It counts as ready once it says it has started (a line
-// containing "started" on its output); an engine other than the built-in one also once its
-// TUN interface shows up in sysfs (one that was there before the start never counts). It is
-// killed with the service: the child gets SIGKILL when its parent dies.
+// One run of the tunnel engine. The built-in engine counts as ready only on its own ready
+// line for this tunnel (its other lines may echo the document); another engine once it says
+// it has started (a line containing "started") or once its TUN interface shows up in sysfs
+// (one that was there before the start never counts). It is killed with the service: the
+// child gets SIGKILL when its parent dies.
 class EngineProcess : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +21,7 @@ public:
         // The built-in engine (the program is called veloxa-engine): it keeps a ledger of
         // what it set up, takes --state and --resume, and cleans up after itself.
         bool builtIn = false;
+        QString interfaceName;         // the tun inbound's, named in the built-in ready line
         QString interfaceDir;          // sysfs folder whose appearance means ready; may be empty
         bool interfaceExisted = false; // it was there at the start: its presence means nothing
         int readyTimeoutMs = 20000;
@@ -47,6 +49,8 @@ public:
     void stop();
     // Blocks until the process is gone (service shut-down only).
     void stopAndWait();
+    // SIGKILL and wait: the built-in engine then leaves the connection's hold on traffic.
+    void killAndWait();
     bool isReady() const { return m_ready; }
     // It ended by itself with code 0 (the built-in engine then removed what it set up).
     bool exitedCleanly() const {

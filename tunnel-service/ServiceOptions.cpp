@@ -29,6 +29,8 @@ QString ServiceOptions::usage() {
         "  --socket-group NAME   system mode: group allowed to use the sockets (veloxa)\n"
         "  --ready-timeout MS    how long the engine may take to become ready (20000)\n"
         "  --stop-grace MS       how long a stopping engine gets before SIGKILL (3000)\n"
+        "  --cleanup-timeout MS  how long the built-in engine's cleanup may take before it\n"
+        "                        is killed and tried again later (60000)\n"
         "  --max-clients N       connections to both sockets together (256)\n"
         "  --max-clients-per-user N  connections of one user (32)\n"
         "  --help                this text\n");
@@ -88,6 +90,9 @@ std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& 
                 return std::unexpected(arg + QStringLiteral(" needs a positive number"));
         } else if (arg == u"--stop-grace") {
             if (!number(o.stopGraceMs))
+                return std::unexpected(arg + QStringLiteral(" needs a positive number"));
+        } else if (arg == u"--cleanup-timeout") {
+            if (!number(o.cleanupTimeoutMs))
                 return std::unexpected(arg + QStringLiteral(" needs a positive number"));
         } else if (arg == u"--max-clients") {
             if (!number(o.maxClients))

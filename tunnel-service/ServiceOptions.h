@@ -22,6 +22,8 @@ struct ServiceOptions {
     QString socketGroup = QStringLiteral("veloxa"); // system mode: group of the socket files
     int readyTimeoutMs = 20000;
     int stopGraceMs = 3000;
+    // The built-in engine's cleanup; one that takes longer is killed and tried again later.
+    int cleanupTimeoutMs = 60000;
     int maxClients = 256;       // connections to both sockets together
     int maxClientsPerUser = 32; // of one user
 

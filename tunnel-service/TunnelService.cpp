@@ -199,8 +199,12 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
         return;
     }
 
-    if (!continuing)
+    if (!continuing) {
         m_traffic.reset();
+        // What an unfinished cleanup left is replayed before anything new is set up.
+        if (prepared->builtIn && QFileInfo::exists(m_options.engineStatePath()))
+            cleanUp(false);
+    }
     m_activeId = identifier;
     m_activeInterface = *interface;
     m_stopRequested = false;
@@ -213,6 +217,7 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
         prepared->interfaceDir = m_options.sysfsNet + u'/' + *interface;
         prepared->interfaceExisted = QFileInfo::exists(prepared->interfaceDir);
     }
+    prepared->interfaceName = *interface;
     prepared->readyTimeoutMs = m_options.readyTimeoutMs;
     prepared->stopGraceMs = m_options.stopGraceMs;
     prepared->killWhenLate = continuing;
@@ -306,6 +311,24 @@ void TunnelService::shutdown() {
     m_activeId.clear();
 }
 
+void TunnelService::handOver() {
+    const bool holding = !m_activeId.isEmpty() && !m_stopRequested;
+    if (!holding || (m_engine && !m_engine->launch().builtIn)) {
+        shutdown();
+        return;
+    }
+    m_restartTimer.stop();
+    m_pendingStart.clear();
+    if (m_engine) {
+        m_engine->disconnect(this);
+        m_engine->killAndWait();
+        m_engine.reset();
+        QFile::remove(m_options.engineConfigPath());
+    }
+    // The memo and the engine's ledger stay for the next service.
+    m_activeId.clear();
+}
+
 std::optional<Traffic> TunnelService::traffic(uid_t caller) {
     if (m_activeId.isEmpty() || (caller != 0 && ownerOf(m_activeId) != caller))
         return std::nullopt;
@@ -323,9 +346,10 @@ void TunnelService::cleanUp(bool keepConnection) const {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(m_options.cleanupProgram, arguments);
-    if (!process.waitForFinished(10000)) {
+    if (!process.waitForFinished(m_options.cleanupTimeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
+        qCWarning(lcService) << "the engine's cleanup did not finish; it is tried again later";
     }
     for (const QByteArray& line : process.readAll().split('\n'))
         if (!line.trimmed().isEmpty())

@@ -61,6 +61,12 @@ public:
     // Stops the engine and waits for it (service shut-down); the connection is remembered
     // for the next start within this boot.
     void shutdown();
+    // Ends the service for the next one (an upgrade): a built-in engine is killed so that
+    // its hold on the connection's traffic stays, and the next service resumes it. Other
+    // engines stop as on shut-down.
+    void handOver();
+    // The service's exit status after a hand-over; its unit starts it again on it.
+    static constexpr int exitHandedOver = 75;
 
     // The traffic of the connection that is up, over all its engine runs, when `caller`
     // may see it.
@@ -87,6 +93,8 @@ private:
     void launchPendingOrIdle(bool leftovers, const QString& error = {});
     void sampleTraffic();
     // Replays the built-in engine's ledger: everything, or only what lived for the run.
+    // A replay that fails leaves the ledger, and the next one (before the next run, or at
+    // the next service start) goes on from there.
     void cleanUp(bool keepConnection) const;
     void writeMemo() const;
     void removeMemo() const;

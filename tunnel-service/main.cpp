@@ -25,8 +25,8 @@ using namespace veloxa::tunnel;
 namespace {
 int signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char byte = 1;
+void onSignal(int signal) {
+    const char byte = char(signal);
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -110,13 +110,20 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    // SIGTERM and SIGINT end the service in order: the engine is stopped first.
+    // SIGTERM and SIGINT end the service in order: the engine is stopped first. SIGUSR1
+    // hands the connection over to the next service (an upgrade): traffic stays held.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return 1;
     QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
-        char byte;
+        char byte = 0;
         [[maybe_unused]] auto r = ::read(signalPipe[0], &byte, 1);
+        if (byte == SIGUSR1) {
+            qCInfo(lcService) << "handing the connection over";
+            service.handOver();
+            app.exit(TunnelService::exitHandedOver);
+            return;
+        }
         qCInfo(lcService) << "stopping";
         service.shutdown();
         app.quit();
@@ -124,8 +131,8 @@ int main(int argc, char* argv[]) {
     struct sigaction action {};
     action.sa_handler = onSignal;
     ::sigemptyset(&action.sa_mask);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    for (const int signal : {SIGTERM, SIGINT, SIGUSR1})
+        ::sigaction(signal, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     qCInfo(lcService).noquote() << "ready:" << store.all().size()

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <csignal>
 #include <grp.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -51,11 +50,12 @@ void TunnelServiceProcess::runAsUser(QProcess& process, uid_t uid) {
 }
 
 bool TunnelServiceProcess::start() {
-    QStringList args{QStringLiteral("--runtime-dir"), runtimeDir(),
-                     QStringLiteral("--state-dir"),   stateDir(),
-                     QStringLiteral("--sysfs-net"),   sysfs(),
-                     QStringLiteral("--app-group"),   appGroup(),
-                     QStringLiteral("--stop-grace"),  QStringLiteral("1500")};
+    QStringList args{QStringLiteral("--runtime-dir"),     runtimeDir(),
+                     QStringLiteral("--state-dir"),       stateDir(),
+                     QStringLiteral("--sysfs-net"),       sysfs(),
+                     QStringLiteral("--app-group"),       appGroup(),
+                     QStringLiteral("--stop-grace"),      QStringLiteral("1500"),
+                     QStringLiteral("--cleanup-timeout"), QStringLiteral("3000")};
     if (!m_engine.isEmpty())
         args << QStringLiteral("--engine") << m_engine;
     if (m_systemGroup.isEmpty())
@@ -98,14 +98,9 @@ bool TunnelServiceProcess::start(RawControlClient& client) {
     return start() && client.connectTo(controlSocket());
 }
 
-void TunnelServiceProcess::kill() {
-    m_process.kill();
-    m_process.waitForFinished(5000);
-}
-
-int TunnelServiceProcess::terminate() {
-    m_process.terminate();
-    if (!m_process.waitForFinished(10000)) {
+int TunnelServiceProcess::stop(int signal) {
+    if (m_process.state() == QProcess::Running &&
+        (::kill(pid_t(m_process.processId()), signal) != 0 || !m_process.waitForFinished(10000))) {
         m_process.kill();
         m_process.waitForFinished(2000);
         return -1;

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <sys/types.h>
@@ -52,8 +53,10 @@ public:
     bool start();
     // Starts the service and connects `client` to its control socket.
     bool start(RawControlClient& client);
-    void kill();     // SIGKILL
-    int terminate(); // SIGTERM; the exit code
+    // Sends `signal` and waits for the service to end: its exit code, -1 when it did not exit.
+    int stop(int signal);
+    void kill() { stop(SIGKILL); }
+    int terminate() { return stop(SIGTERM); }
     qint64 pid() const { return m_process.processId(); }
 
     QString root() const { return m_dir.path(); }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <csignal>
 #include <grp.h>
 #include <sys/socket.h>
 #include <thread>
@@ -266,6 +267,18 @@ private slots:
             "\"outbounds[0].type\"");
         row("rule that nests rules", R"("route":{"rules":[{"type":"logical","rules":[]}]})",
             "\"route.rules[0].type\"");
+        // Each prefix is a route to make and to undo, within the service's seconds.
+        auto prefixes = [](int count) {
+            QByteArrayList list;
+            for (int i = 0; i < count; ++i)
+                list << "\"10.0." + QByteArray::number(i / 256) + '.' +
+                            QByteArray::number(i % 256) + "/32\"";
+            return '[' + list.join(',') + ']';
+        };
+        row("over 256 prefixes in all",
+            R"("endpoints":[{"type":"wireguard","peers":[{"allowed_ips":)" + prefixes(200) +
+                R"(},{"allowed_ips":)" + prefixes(57) + "}]}]",
+            "\"endpoints[0].peers[1].allowed_ips\"");
         QTest::newRow("not an object") << QByteArray("[]") << "not a JSON object";
         QTest::newRow("deeper than any document")
             << "{\"log\":" + QByteArray(40, '[') + QByteArray(40, ']') + "}"
@@ -399,22 +412,29 @@ private slots:
     }
 
     // What a restarted service does about the connection that was up: the built-in engine
-    // removes what the dead run left but keeps traffic held, then resumes.
+    // removes what the dead run left but keeps traffic held, then resumes. A service killed or
+    // handing over (an upgrade) leaves the hold in place meanwhile; one stopped releases it.
     void aRestartedServiceResumesTheConnection_data() {
-        QTest::addColumn<bool>("killed");
+        QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("stoppedBefore");
+        QTest::addColumn<int>("exitCode"); // of the service that ended; -1: killed
+        QTest::addColumn<bool>("held");    // the engine's ledger stayed until the next service
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("calls"); // the engine's command lines after the restart
         const QStringList resumed{QStringLiteral("cleanup --state {state} --keep-connection"),
                                   QStringLiteral("run -c {config} --state {state} --resume")};
-        QTest::newRow("service crashed") << true << false << 3 << resumed;
-        QTest::newRow("service restarted") << false << false << 3 << resumed;
+        QTest::newRow("service crashed") << SIGKILL << false << -1 << true << 3 << resumed;
+        QTest::newRow("service handed over") << SIGUSR1 << false << 75 << true << 3 << resumed;
+        QTest::newRow("service restarted") << SIGTERM << false << 0 << false << 3 << resumed;
         QTest::newRow("user had disconnected")
-            << true << true << 1 << QStringList{QStringLiteral("cleanup --state {state}")};
+            << SIGKILL << true << -1 << false << 1
+            << QStringList{QStringLiteral("cleanup --state {state}")};
     }
     void aRestartedServiceResumesTheConnection() {
-        QFETCH(bool, killed);
+        QFETCH(int, signal);
         QFETCH(bool, stoppedBefore);
+        QFETCH(int, exitCode);
+        QFETCH(bool, held);
         QFETCH(int, status);
         QFETCH(QStringList, calls);
         TunnelServiceProcess service;
@@ -430,7 +450,9 @@ private slots:
                 QVERIFY(client.waitForStatus(id, 1));
             }
         }
-        killed ? service.kill() : void(service.terminate());
+        QCOMPARE(service.stop(signal), exitCode);
+        QTRY_COMPARE(service.enginesRunning(), 0);
+        QCOMPARE(QFileInfo::exists(service.ledger()), held);
         // Settings a killed service left (they hold credentials) go before anything runs.
         const QString stale = service.runtimeDir() + QStringLiteral("/engine-OLD.json");
         QVERIFY(QFile(stale).open(QIODevice::WriteOnly));

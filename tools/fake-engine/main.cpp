@@ -8,13 +8,14 @@
 // built-in engine would run: "--state FILE" makes FILE stand for what the engine holds in
 // place for the connection (written once started, removed on SIGTERM, kept when it crashes),
 // "--resume" is accepted, and "cleanup --state FILE [--keep-connection]" removes FILE unless
-// told to keep the connection.
+// told to keep the connection. With "--state" its ready line is the built-in engine's.
 //
 // A tun inbound whose "tag" is "fake-engine:" followed by a JSON object changes its
 // behaviour (a tag is the one free-text field every engine document may carry):
 //   fail_at_start (bool)      exit 1 instead of starting
 //   ready_delay_ms (int)      wait before saying "started" (default 50)
 //   silent (bool)             never say "started"
+//   say ([string])            print these lines first
 //   create_dir (string)       create this folder when ready (a TUN interface appearing)
 //   counters ([rx, tx])       with --sysfs: these counters instead of counting up
 //   crash_after_ms (int)      exit 3 (the data path died) this long after becoming ready
@@ -22,6 +23,8 @@
 //                             creating it (so a restarted engine stays up)
 //   slow_stop_ms (int)        take this long to exit after SIGTERM
 //   ignore_sigterm (bool)     do not exit on SIGTERM (only SIGKILL ends it)
+//   stall_cleanup (string)    the first cleanup of this run's state hangs for a minute,
+//                             creating this file (so a later cleanup works)
 #include <nlohmann/json.hpp>
 
 #include <atomic>
@@ -97,6 +100,14 @@ int main(int argc, char* argv[]) {
             keepConnection = true;
     }
     if (argc >= 2 && std::strcmp(argv[1], "cleanup") == 0) {
+        std::ifstream ledger(state);
+        const auto held = nlohmann::json::parse(ledger, nullptr, false);
+        const auto marker = held.is_object() ? held.value("stall_cleanup", "") : "";
+        if (struct stat st{}; !marker.empty() && stat(marker.c_str(), &st) != 0) {
+            std::ofstream(marker) << "stalled once\n";
+            sleepMs(60000);
+            return 1;
+        }
         if (!keepConnection && !state.empty())
             std::remove(state.c_str());
         return 0;
@@ -168,11 +179,21 @@ int main(int argc, char* argv[]) {
         }
     }
     if (!state.empty())
-        std::ofstream(state) << nlohmann::json{{"interface", name}}.dump() << "\n";
+        std::ofstream(state) << nlohmann::json{{"interface", name},
+                                               {"stall_cleanup", text_of("stall_cleanup")}}
+                                    .dump()
+                             << "\n";
+    for (const auto& line : options.value("say", nlohmann::json::array()))
+        if (line.is_string())
+            std::fprintf(stderr, "%s\n", line.get_ref<const std::string&>().c_str());
     if (!flag("silent")) {
-        std::fputs("INFO fake-engine started (routes nothing)\n", stderr);
-        std::fflush(stderr);
+        if (state.empty())
+            std::fputs("INFO fake-engine started (routes nothing)\n", stderr);
+        else // as the built-in engine says it
+            std::fprintf(stderr, "veloxa-engine: tunnel %s started (fake-engine)\n",
+                         name.is_string() ? name.get_ref<const std::string&>().c_str() : "");
     }
+    std::fflush(stderr);
 
     long crashAfter = number("crash_after_ms", -1);
     if (const auto marker = text_of("crash_marker"); crashAfter >= 0 && !marker.empty()) {
