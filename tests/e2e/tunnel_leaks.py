@@ -23,8 +23,9 @@ the engine only adds (the other program's and the user's routing stay as they we
 wireguard-go is killed once (the reconnect time is measured) and kept dead for a while:
 status stays reasserting until the tunnel is back by itself, nothing leaves meanwhile, and
 the server's name is never looked up again (the LAN's resolver forgets it once connected).
-Then the service is killed outright: nothing leaves until the next one has restored the
-connection, with the same rules and firewall. After the disconnect everything recorded is
+Then the service is killed outright, and later hands over as an upgrade makes it (SIGUSR1):
+each time nothing leaves until the next one has restored the connection, with the same rules
+and firewall. After the disconnect everything recorded is
 exactly as before, and the same probes are seen in the clear again (proof that the
 counters see leaks). Prints a table of leaks per phase. Exit 0 when every check holds,
 1 otherwise, 77 (saying why) where root, namespaces, /dev/net/tun or WireGuard are missing.
@@ -355,30 +356,38 @@ def main():
                       "the LAN's resolver sees no query while reasserting (and the server's "
                       "name is never looked up again)", summary(phase.lan_queries))
 
-        # ---- the service crashes (its engine dies with it); the next one restores
-        if connected and figures.get("answer back") is not None:
+        # ---- the service crashes (its engine dies with it), then hands over as an upgrade
+        # does (SIGUSR1, exit 75); each time the next one restores the connection
+        for how in ("killed outright", "handed over"):
+            if not (connected and figures.get("answer back") is not None):
+                break
             phase = Phase()
             prober = Prober(phase, escapes)
             held = {k: v for k, v in snapshot().items() if "rule" in k}  # rules, nftables
             try:
-                service.kill()
+                if how == "handed over":
+                    service.send_signal(signal.SIGUSR1)
+                    code = service.wait(15)
+                    check(code == 75, "a service handing over exits with 75", f"exit {code}")
+                else:
+                    service.kill()
                 time.sleep(2)
                 service = s.start_tunnel_service(engine=engine, name="tunnel-service-restarted")
                 started = time.monotonic()
                 back = s.poll(lambda: status() == 3 and tunnel_answers(), 30, 0.02)
-                figures["restore"] = time.monotonic() - started if back else None
-                phases["service restart"] = phase.end()
+                figures[f"restore {how}"] = time.monotonic() - started if back else None
+                phases[f"service {how}"] = phase.end()
             finally:
                 prober.stop()
-            check(back, "a service killed outright is followed by one that restores the "
-                  "connection", f"status {status()}")
+            check(back, f"a service {how} is followed by one that restores the connection",
+                  f"status {status()}")
             check(not any(phase.leaks.values()) and not phase.lan_queries,
-                  "nothing leaves in the clear while no service runs and while the next one "
-                  "restores the connection",
+                  f"nothing leaves in the clear after a service {how}, while no service runs "
+                  "and while the next one restores the connection",
                   f"{phase.leaks}, LAN resolver got {summary(phase.lan_queries)}")
             now = {k: v for k, v in snapshot().items() if "rule" in k}
             check(now == held,
-                  "the restored connection has the same rules and firewall as before the crash",
+                  f"the restored connection has the same rules and firewall as before ({how})",
                   "".join("".join(difflib.unified_diff(held[k].splitlines(True),
                                                        now[k].splitlines(True), k, k, n=0))
                           for k in held))
@@ -438,9 +447,10 @@ def main():
         print(f"data path kept dead for {HOLD_SECONDS} s ({figures['kills']} kills): first "
               f"answer through the tunnel {seconds(figures['hold answer back'])} after the "
               f"hold ended")
-    if "restore" in figures:
-        print(f"service killed outright, a new one started 2 s later: first answer through "
-              f"the tunnel {seconds(figures['restore'])} after its start")
+    for how in ("killed outright", "handed over"):
+        if f"restore {how}" in figures:
+            print(f"service {how}, a new one started 2 s later: first answer through the "
+                  f"tunnel {seconds(figures[f'restore {how}'])} after its start")
     print(f"measured by: {' '.join(sys.argv)}")
     if check.failed:
         print(f"FAIL: {len(check.failed)} checks failed: " + "; ".join(check.failed))
