@@ -480,9 +480,8 @@ std::expected<void, QString> walkValue(const Key& key, const json& value, const 
     if (key.value == Value::prefixes &&
         (totals.prefixes += value.is_array() ? value.size() : 1) > EnginePolicy::maxAllowedIps)
         return std::unexpected(
-            QStringLiteral("The VPN configuration's tunnel settings have more than %1 WireGuard "
-                           "prefixes in all at \"%2\"")
-                .arg(EnginePolicy::maxAllowedIps)
+            QStringLiteral("The VPN configuration's tunnel settings have too many WireGuard "
+                           "prefixes at \"%1\" (at most 256 in all)")
                 .arg(shown(where)));
     return {};
 }

@@ -18,7 +18,7 @@ class EnginePolicy {
 public:
     static constexpr int maxDepth = 32;
     // WireGuard "allowed_ips" prefixes of all peers together: each is a route to make and undo.
-    static constexpr std::size_t maxAllowedIps = 256;
+    static constexpr std::size_t maxAllowedIps = 256; // the refusal's text names it
 
     // The tun inbound's interface name, or why the document is refused (for the user, one
     // line naming the key).

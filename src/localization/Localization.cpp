@@ -66,6 +66,8 @@ constexpr std::array serviceSources{
                       "The VPN configuration's tunnel settings have an unusable value at \"%1\""),
     QT_TRANSLATE_NOOP("Localization",
                       "The VPN configuration's tunnel settings name \"%1\" more than once"),
+    QT_TRANSLATE_NOOP("Localization", "The VPN configuration's tunnel settings have too many "
+                                      "WireGuard prefixes at \"%1\" (at most 256 in all)"),
     QT_TRANSLATE_NOOP("Localization",
                       "The VPN configuration's tunnel settings are not a JSON object"),
     QT_TRANSLATE_NOOP("Localization", "The VPN configuration needs exactly one tun inbound"),

@@ -358,6 +358,10 @@ Exit-Status: 0 erledigt, 1 abgelehnt (der Grund auf der Fehlerausgabe),
         <translation>Die Tunneleinstellungen der VPN-Konfiguration nennen „%1“ mehr als einmal</translation>
     </message>
     <message>
+        <source>The VPN configuration&apos;s tunnel settings have too many WireGuard prefixes at &quot;%1&quot; (at most 256 in all)</source>
+        <translation>Die Tunneleinstellungen der VPN-Konfiguration haben zu viele WireGuard-Präfixe bei „%1“ (höchstens 256 insgesamt)</translation>
+    </message>
+    <message>
         <source>The VPN configuration&apos;s tunnel settings are not a JSON object</source>
         <translation>Die Tunneleinstellungen der VPN-Konfiguration sind kein JSON-Objekt</translation>
     </message>

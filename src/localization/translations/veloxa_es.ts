@@ -358,6 +358,10 @@ Estado de salida: 0 hecho, 1 rechazado (el motivo en la salida de errores),
         <translation>Los ajustes del túnel de la configuración VPN indican «%1» más de una vez</translation>
     </message>
     <message>
+        <source>The VPN configuration&apos;s tunnel settings have too many WireGuard prefixes at &quot;%1&quot; (at most 256 in all)</source>
+        <translation>Los ajustes del túnel de la configuración VPN tienen demasiados prefijos de WireGuard en «%1» (256 como máximo en total)</translation>
+    </message>
+    <message>
         <source>The VPN configuration&apos;s tunnel settings are not a JSON object</source>
         <translation>Los ajustes del túnel de la configuración VPN no son un objeto JSON</translation>
     </message>

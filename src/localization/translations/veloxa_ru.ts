@@ -358,6 +358,10 @@ Exit status: 0 done, 1 refused (the reason on standard error), 2 a bad argument,
         <translation>В параметрах туннеля конфигурации VPN «%1» указан более одного раза</translation>
     </message>
     <message>
+        <source>The VPN configuration&apos;s tunnel settings have too many WireGuard prefixes at &quot;%1&quot; (at most 256 in all)</source>
+        <translation>В параметрах туннеля конфигурации VPN слишком много префиксов WireGuard в «%1» (всего не более 256)</translation>
+    </message>
+    <message>
         <source>The VPN configuration&apos;s tunnel settings are not a JSON object</source>
         <translation>Параметры туннеля в конфигурации VPN не являются объектом JSON</translation>
     </message>
