@@ -260,7 +260,9 @@ public:
         {},
         [this](const std::string& name) -> std::expected<std::vector<std::string>, std::string> {
             ++lookups;
-            if (name == "wg.veloxa.test")
+            if (objects.contains("nft inet veloxa")) // the guard holds DNS outside the tunnel
+                return std::unexpected(std::string("timed out"));
+            if (name == "wg.veloxa.test" || name == "wg2.veloxa.test")
                 return std::vector<std::string>{"198.51.100.2"};
             return std::unexpected(std::string("unknown host"));
         }};
@@ -529,6 +531,15 @@ private slots:
         system.watchGuard = false;
         changed.tunnel->down(false);
         QCOMPARE(system.state(), before);
+
+        // A server new by name cannot be looked up behind the guard: that start goes afresh.
+        keptConnection(system);
+        Engine moved(
+            system,
+            config({{"endpoints", endpoint({"10.66.0.2/32"}, {"0.0.0.0/0"}, "wg2.veloxa.test")}}));
+        QVERIFY(moved.tunnel->up(true, {}));
+        moved.tunnel->down(false);
+        QCOMPARE(system.state(), before);
     }
 
     // `cleanup` acts on the ledger alone: what others made since stays.
@@ -592,7 +603,7 @@ private slots:
         };
         QTest::newRow("not JSON") << QByteArray("{\"version\": 2, ");
         QTest::newRow("other version")
-            << QByteArray("{\"version\":1,\"fingerprint\":\"\",\"steps\":[]}");
+            << QByteArray("{\"version\":3,\"fingerprint\":\"\",\"steps\":[]}");
         QTest::newRow("version as text")
             << QByteArray("{\"version\":\"2\",\"fingerprint\":\"\",\"steps\":[]}");
         QTest::newRow("server address with a NUL")
@@ -622,6 +633,33 @@ private slots:
         file.close();
         QVERIFY(!Ledger::load(file.fileName().toStdString()));
         QVERIFY(system.log.empty());
+    }
+
+    // An upgrade while a connection is held leaves the previous version's ledger, whose
+    // routes were recorded one by one: they are still undone, nothing else is touched.
+    void theFormerLedgerIsStillUndone() {
+        FakeSystem system;
+        system.objects.insert("ip -4 route blackhole 10.0.0.0/8 table 30310 metric 4294967295");
+        const json route{{"kind", "route"}, {"family", 4},       {"destination", "10.0.0.0/8"},
+                         {"table", 30310},  {"blackhole", true}, {"metric", 4294967295u}};
+        const std::string text = json{{"version", 1},
+                                      {"fingerprint", "0"},
+                                      {"steps",
+                                       {{{"name", "routing"},
+                                         {"lifetime", "connection"},
+                                         {"complete", true},
+                                         {"changes", {route}}}}}}
+                                     .dump();
+        QFile file(system.dir.filePath("engine-state.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.data(), qint64(text.size())));
+        file.close();
+        auto ledger = Ledger::load(file.fileName().toStdString());
+        QVERIFY(ledger && *ledger);
+        const auto before = system.objects.size();
+        (*ledger)->revert(system.host, false, [](const std::string&) {});
+        QCOMPARE(system.objects.size(), before - 1);
+        QVERIFY(!system.objects.contains(
+            "ip -4 route blackhole 10.0.0.0/8 table 30310 metric 4294967295"));
     }
 
     void routingChoice_data() {

@@ -187,7 +187,7 @@ std::string check(const json& change) {
                                      const auto p =
                                          isText(d) ? IpPrefix::parse(d.get<std::string>(), false)
                                                    : std::nullopt;
-                                     return p && p->text() == d;
+                                     return p && p->text() == d.get_ref<const std::string&>();
                                  }) ||
             blackhole == change.contains("device") ||
             (blackhole && !change["blackhole"].is_boolean()) ||

@@ -47,6 +47,29 @@ bool isAddress(const json& value) {
            value.get_ref<const std::string&>().find('/') == std::string::npos;
 }
 
+// The previous version recorded each route on its own; what it left (an upgrade while a
+// connection was held) is still to be undone, so its route records become one-route lists.
+// Anything else in it is checked as usual.
+void upgrade(json& doc) {
+    if (!doc.is_object() || doc.value("version", json()) != json(1) ||
+        !doc.value("steps", json()).is_array())
+        return;
+    doc["version"] = version;
+    for (auto& step : doc["steps"]) {
+        if (!step.is_object() || !step.value("changes", json()).is_array())
+            continue;
+        for (auto& c : step["changes"]) {
+            if (!c.is_object() || c.value("kind", json()) != "route" || !c.contains("destination"))
+                continue;
+            json routes{{"kind", "routes"}, {"destinations", json::array({c["destination"]})}};
+            for (const char* key : {"table", "device", "blackhole", "metric"})
+                if (c.contains(key))
+                    routes[key] = c[key];
+            c = std::move(routes);
+        }
+    }
+}
+
 // What is wrong with a ledger's text, or nothing: every field is checked before any of it
 // is acted on, as the file decides what root deletes.
 std::string problem(const json& doc) {
@@ -113,10 +136,11 @@ std::expected<std::optional<Ledger>, std::string> Ledger::load(const std::string
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > largest)
         return refuse("it is too large");
-    const json doc = veloxa::JsonDepth::parse(text);
+    json doc = veloxa::JsonDepth::parse(text);
     if (doc.is_discarded())
         return refuse("it is not JSON");
     try {
+        upgrade(doc);
         if (auto wrong = problem(doc); !wrong.empty())
             return refuse(wrong);
     } catch (const json::exception&) { // a check that missed a type: still only a refusal

@@ -112,8 +112,18 @@ std::expected<void, std::string> WireGuardTunnel::up(bool resume,
     const std::string print = fingerprint(m_config);
     // A resumed connection keeps holding traffic in. With other settings only its guard
     // stays, and takes them in one go when its step comes; without auto_route there is none.
+    // A server that is new by name could not be looked up behind the guard, which holds DNS
+    // too: that start goes afresh.
+    const auto known = [&](const WireGuardPeer& peer) {
+        return (IpPrefix::parse(peer.host, true) && peer.host.find('/') == std::string::npos) ||
+               std::ranges::any_of(m_previous->endpoints, [&](const Endpoint& e) {
+                   return e.host == peer.host && e.port == peer.port;
+               });
+    };
     bool replacing = false;
-    if (m_previous && resume && (m_previous->fingerprint == print || m_config.autoRoute)) {
+    if (m_previous && resume &&
+        (m_previous->fingerprint == print ||
+         (m_config.autoRoute && std::ranges::all_of(m_config.peers, known)))) {
         replacing = m_previous->fingerprint != print;
         m_ledger = std::move(*m_previous);
         m_ledger.revert(m_host, true, m_log); // the dead run's interface, routes and DNS
@@ -251,11 +261,12 @@ std::expected<void, std::string> WireGuardTunnel::make(const json& change, const
     const auto result = m_host.run(argv, input.empty() ? change::input(change, true) : input);
     if (result.ok())
         return {};
-    // The routes an "ip -batch" made before a line failed stay recorded.
-    const std::size_t made =
-        change.contains("destinations")
-            ? std::min(change::madeBefore(result.output), change["destinations"].size())
-            : 0;
+    // The routes an "ip -batch" made before a line failed stay recorded; when it was cut
+    // short nobody knows how far it got, and undoing a route never made is harmless.
+    const std::size_t made = !change.contains("destinations") ? 0
+                             : result.exitCode < 0            ? change["destinations"].size()
+                                                   : std::min(change::madeBefore(result.output),
+                                                              change["destinations"].size());
     if (made > 0) {
         json kept = change;
         kept["destinations"].erase(kept["destinations"].begin() + std::ptrdiff_t(made),
@@ -453,7 +464,8 @@ std::expected<void, std::string> WireGuardTunnel::applyRoutes() {
 }
 
 std::expected<void, std::string> WireGuardTunnel::socketIsOurs() const {
-    const auto listener = change::socketListener(m_host, m_config.interfaceName);
+    // A socket between another daemon's bind and listen is not dead: it is left alone.
+    const auto listener = change::socketListener(m_host, m_config.interfaceName, false);
     if (m_daemon > 0 ? listener == m_daemon : !listener)
         return {};
     return std::unexpected("another program runs a WireGuard interface named \"" +
