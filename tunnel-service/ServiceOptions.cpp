@@ -4,6 +4,7 @@
 #include "EngineProcess.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
@@ -134,8 +135,12 @@ std::expected<ServiceOptions, QString> ServiceOptions::parse(const QStringList& 
     if (!o.engineCommand.contains(QStringLiteral("{config}")))
         return std::unexpected(QStringLiteral("--engine must contain {config}"));
     if (const auto engine = EngineProcess::prepare(o.engineCommand, {}, {});
-        engine && engine->builtIn)
+        engine && engine->builtIn) {
         o.cleanupProgram = engine->program;
+        o.builtInEngine = true;
+    } else if (QFileInfo(bundledEngine).isExecutable()) {
+        o.cleanupProgram = bundledEngine; // for what it left before another engine took over
+    }
     return o;
 }
 

@@ -13,9 +13,11 @@ struct ServiceOptions {
     QString stateDir;   // one JSON file per configuration
     // With {config} (and maybe {state}); by default sing-box when installed, else ours.
     QString engineCommand;
-    // The built-in engine when it is the one that runs: it also replays its ledger to
-    // remove what an engine run left behind. Empty for any other engine.
+    // The built-in engine: it replays its ledger to remove what an engine run left behind.
+    // With another engine it is the bundled one, for a ledger left before that engine took
+    // over (sing-box installed while a connection was held); empty when there is none.
     QString cleanupProgram;
+    bool builtInEngine = false; // the engine that runs is the built-in one
     QString sysfsNet = QStringLiteral("/sys/class/net");
     QString appGroup;
     QString serviceId;                              // answered by "hello"

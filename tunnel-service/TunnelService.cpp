@@ -23,6 +23,12 @@ TunnelService::TunnelService(ServiceOptions options, ConfigurationStore& store, 
     m_stableTimer.setSingleShot(true);
     m_stableTimer.setInterval(stableAfterMs);
     connect(&m_stableTimer, &QTimer::timeout, this, [this] { m_restartAttempt = 0; });
+    m_cleanupRetry.setSingleShot(true);
+    m_cleanupRetry.setInterval(30000);
+    connect(&m_cleanupRetry, &QTimer::timeout, this, [this] {
+        if (m_activeId.isEmpty() && !m_engine)
+            cleanUp(false);
+    });
     m_sampleTimer.setInterval(sampleEveryMs);
     connect(&m_sampleTimer, &QTimer::timeout, this, &TunnelService::sampleTraffic);
 }
@@ -202,7 +208,7 @@ void TunnelService::launch(const QString& identifier, Launch mode) {
     if (!continuing) {
         m_traffic.reset();
         // What an unfinished cleanup left is replayed before anything new is set up.
-        if (prepared->builtIn && QFileInfo::exists(m_options.engineStatePath()))
+        if (QFileInfo::exists(m_options.engineStatePath()))
             cleanUp(false);
     }
     m_activeId = identifier;
@@ -336,9 +342,13 @@ std::optional<Traffic> TunnelService::traffic(uid_t caller) {
     return m_traffic.totals();
 }
 
-void TunnelService::cleanUp(bool keepConnection) const {
-    if (m_options.cleanupProgram.isEmpty())
+void TunnelService::cleanUp(bool keepConnection) {
+    m_cleanupRetry.stop();
+    if (m_options.cleanupProgram.isEmpty() ||
+        (!m_options.builtInEngine && !QFileInfo::exists(m_options.engineStatePath())))
         return;
+    // Another engine cannot resume what the built-in one holds: its hold goes in full.
+    keepConnection = keepConnection && m_options.builtInEngine;
     QStringList arguments{QStringLiteral("cleanup"), QStringLiteral("--state"),
                           m_options.engineStatePath()};
     if (keepConnection)
@@ -354,6 +364,8 @@ void TunnelService::cleanUp(bool keepConnection) const {
     for (const QByteArray& line : process.readAll().split('\n'))
         if (!line.trimmed().isEmpty())
             qCInfo(lcService).noquote() << QString::fromUtf8(line.trimmed()).left(200);
+    if (!keepConnection && QFileInfo::exists(m_options.engineStatePath()))
+        m_cleanupRetry.start();
 }
 
 void TunnelService::writeMemo() const {

@@ -93,9 +93,9 @@ private:
     void launchPendingOrIdle(bool leftovers, const QString& error = {});
     void sampleTraffic();
     // Replays the built-in engine's ledger: everything, or only what lived for the run.
-    // A replay that fails leaves the ledger, and the next one (before the next run, or at
-    // the next service start) goes on from there.
-    void cleanUp(bool keepConnection) const;
+    // A replay that fails leaves the ledger, and the next one (every 30 s while idle, before
+    // the next run, or at the next service start) goes on from there.
+    void cleanUp(bool keepConnection);
     void writeMemo() const;
     void removeMemo() const;
 
@@ -112,6 +112,8 @@ private:
     QTimer m_restartTimer;
     QTimer m_stableTimer;
     QTimer m_sampleTimer;
+    // Replays a ledger that an unfinished cleanup left while no connection runs.
+    QTimer m_cleanupRetry;
     ConnectionTraffic m_traffic;
     // Started while another engine was still stopping.
     QString m_pendingStart;

@@ -122,6 +122,7 @@ void VpnConnection::beginTunnelSession(const DeviceConfig& config) {
         return;
     setConnectedRegionLabel(config.regionLabel);
     setSessionStartedAt(QDateTime::currentDateTimeUtc());
+    ++m_sessionGeneration;
     setSessionRxBytes(0);
     setSessionTxBytes(0);
     setPublicIP(std::nullopt);
