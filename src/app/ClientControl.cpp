@@ -77,11 +77,12 @@ std::optional<QString> ClientControl::connectNow(std::optional<ModelEnums::Regio
         return localization.serviceMessage(
             QStringLiteral("The Veloxa tunnel service is not running"));
     const TunnelStatus status = m_model.tunnelStatus();
-    const bool busy = status != TunnelStatus::Inactive;
+    const bool preparing = m_model.connection().isPreparing();
+    const bool busy = status != TunnelStatus::Inactive || preparing;
     if (busy && region && *region != m_model.selectedRegion())
         return localization.text(T::disconnectToChangeRegion);
     if (status == TunnelStatus::Active || status == TunnelStatus::Activating ||
-        status == TunnelStatus::Reasserting)
+        status == TunnelStatus::Reasserting || preparing)
         return std::nullopt; // already there, or on the way
     if (region)
         m_model.setSelectedRegion(*region);

@@ -90,15 +90,17 @@ void VpnConnection::connect() {
         setVpnErrorMessage(Localization::shared().text(T::noConfigForRegion));
         return;
     }
-    if (!m_tunnelsManager)
-        return;
+    if (!m_tunnelsManager || isPreparing())
+        return; // a second connect before the first reached the tunnel adds nothing
     const DeviceConfig config = *it;
+    m_preparing.start();
     const SingboxTunnelConfiguration tunnel{tunnelName(m_selectedRegion), config.config};
     QPointer<VpnConnection> self(this);
     if (auto first = firstTunnel()) {
         m_tunnelsManager->modify(first, tunnel, [self, config](auto error) {
             if (!self)
                 return;
+            self->m_preparing.invalidate();
             if (error)
                 self->setVpnErrorMessage(message(*error));
             else
@@ -108,6 +110,7 @@ void VpnConnection::connect() {
         m_tunnelsManager->add(tunnel, [self, config](auto added) {
             if (!self)
                 return;
+            self->m_preparing.invalidate();
             if (!added)
                 self->setVpnErrorMessage(message(added.error()));
             else

@@ -4,6 +4,7 @@
 #include "tunnel/TunnelStatus.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -68,6 +69,9 @@ public:
                m_tunnelStatus == TunnelStatus::Activating ||
                m_tunnelStatus == TunnelStatus::Reasserting;
     }
+    // A connect is saving the profile; the tunnel's status has not moved yet. Bounded, so
+    // an answer that never comes does not block the next connect.
+    bool isPreparing() const { return m_preparing.isValid() && m_preparing.elapsed() < 30000; }
     // The session's figures are shown: connected, or coming back (the service's totals).
     bool sessionIsShown() const {
         return m_tunnelStatus == TunnelStatus::Active ||
@@ -131,6 +135,7 @@ private:
     bool m_sessionUp = false;
     // Counters asked for before a session ended must not land in the next one (or in none).
     quint64 m_sessionGeneration = 0;
+    QElapsedTimer m_preparing; // since the profile was sent for a connect; invalid otherwise
     Attempt m_attempt = Attempt::none;
     Region m_selectedRegion = Region::De;
     TunnelStatus m_tunnelStatus = TunnelStatus::Inactive;

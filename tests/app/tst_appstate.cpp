@@ -337,9 +337,11 @@ private slots:
                      "No hay configuración para esta región — cierra sesión y vuelve a entrar"));
         Localization::shared().setLanguage(AppLanguage::en);
 
-        // The first connect creates "Veloxa — Germany"; a later one in ru renames it.
+        // The first connect creates "Veloxa — Germany" (once, however often it is asked
+        // for before the profile is saved); a later one in ru renames it.
         signIn(*state, dev::DevService::activeSeed);
         state->setSelectedRegion(Region::De);
+        state->connect();
         connectAndSettle(*state);
         QCOMPARE(fixtures::text(storedConfigurations()[0]["localizedDescription"]),
                  QStringLiteral("Veloxa — Germany"));
