@@ -23,9 +23,20 @@ bool isUp(const QString& status) {
 } // namespace
 
 bool CommandLine::isCommand(const QStringList& arguments) {
+    // The window's own switches and Qt's; any other "--" word is a command, so a misspelt
+    // one ends with the usage and status 2 instead of opening the window and reporting 0.
+    static const QStringList windowOptions{
+        QStringLiteral("--hidden"),        QStringLiteral("--self-test"),
+        QStringLiteral("--platform"),      QStringLiteral("--platformpluginpath"),
+        QStringLiteral("--platformtheme"), QStringLiteral("--plugin"),
+        QStringLiteral("--style"),         QStringLiteral("--stylesheet"),
+        QStringLiteral("--reverse"),       QStringLiteral("--session"),
+        QStringLiteral("--display"),       QStringLiteral("--qwindowgeometry"),
+        QStringLiteral("--qwindowtitle"),  QStringLiteral("--qwindowicon"),
+        QStringLiteral("--qmljsdebugger")};
     for (const QString& argument : arguments)
-        if (actions.contains(argument) || argument == u"--json" || argument == u"--wait" ||
-            argument == u"--help" || argument == u"-h")
+        if (argument == u"-h" ||
+            (argument.startsWith(u"--") && !windowOptions.contains(argument.section(u'=', 0, 0))))
             return true;
     return false;
 }
@@ -114,6 +125,8 @@ int CommandLine::run(const QStringList& arguments) {
     }
     if (action.isEmpty() || (waitSeconds && action == u"--status"))
         return usage(m_err, badArgument);
+    // The wait counts from here: starting the client and the request are part of it.
+    const qint64 deadline = m_clock.nowMs() + qint64(waitSeconds.value_or(0)) * 1000;
 
     if (!m_client.running()) {
         if (action == u"--status") {
@@ -145,7 +158,7 @@ int CommandLine::run(const QStringList& arguments) {
             return refused;
         }
     }
-    const qint64 deadline = m_clock.nowMs() + qint64(waitSeconds.value_or(0)) * 1000;
+    bool moved = false; // the status left where it was before the request
     for (;;) {
         const auto now = m_client.snapshot();
         if (!now) {
@@ -156,9 +169,14 @@ int CommandLine::run(const QStringList& arguments) {
             print(*now, json);
             return reached;
         }
-        // A connect that fell back with a reason has failed; waiting longer changes nothing.
-        if (target == u"active" && now->status == u"inactive" && !now->errorMessage.isEmpty()) {
-            fail(now->errorMessage);
+        // A connect that fell back has failed, with or without a reason; waiting longer
+        // changes nothing.
+        moved = moved || now->status != before->status;
+        if (target == u"active" && now->status == u"inactive" &&
+            (!now->errorMessage.isEmpty() || moved)) {
+            fail(!now->errorMessage.isEmpty()
+                     ? now->errorMessage
+                     : say(QT_TRANSLATE_NOOP("CommandLine", "The connection could not be made")));
             return refused;
         }
         if (m_clock.nowMs() >= deadline) {

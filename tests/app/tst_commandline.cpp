@@ -88,6 +88,9 @@ private slots:
         QTest::newRow("failed while waiting") << QStringList{"--toggle", "--wait", "10"} << true
             << QStringList{"inactive", "activating", "inactive"} << "" << "engine said no" << 1
             << "" << "veloxa: engine said no\n" << QStringList{"2"};
+        QTest::newRow("failed without a reason") << QStringList{"--connect", "--wait", "10"} << true
+            << QStringList{"inactive", "activating", "inactive"} << "" << "" << 1
+            << "" << "veloxa: The connection could not be made\n" << QStringList{"0"};
         QTest::newRow("wait runs out") << QStringList{"--disconnect", "--wait", "1"} << true << up << "" << "" << 3
             << "active de 203.0.113.9\n" << "veloxa: Waiting ran out\n" << QStringList{"1"};
         QTest::newRow("toggle while up disconnects") << QStringList{"--toggle", "--wait", "5"} << true
@@ -96,7 +99,9 @@ private slots:
         for (const auto& bad :
              {QStringList{"--connect", "fr"}, QStringList{"--status", "--toggle"},
               QStringList{"--status", "--wait", "3"}, QStringList{"--wait", "x", "--toggle"},
-              QStringList{"--json"}, QStringList{"--toggle", "--bogus"}})
+              QStringList{"--json"}, QStringList{"--toggle", "--bogus"},
+              QStringList{"--conect", "de"}, QStringList{"--toggle", "--wait", "-1"},
+              QStringList{"--toggle", "--wait"}, QStringList{"--connect", "de", "--connect"}})
             QTest::newRow(qPrintable(QStringLiteral("bad: ") + bad.join(u' ')))
                 << bad << true << idle << ""
                 << "" << 2 << ""
@@ -122,11 +127,18 @@ private slots:
         Captured stdoutText, stderrText;
         CommandLine cli(client, {[&] { return now; }, [&](int ms) { now += ms; }}, stdoutText.file,
                         stderrText.file);
+        QVERIFY(CommandLine::isCommand(arguments)); // never the window, misspelt or not
         QCOMPARE(cli.run(arguments), exit);
         QCOMPARE(stdoutText.text(), out);
         QVERIFY2(stderrText.text().startsWith(err), qPrintable(stderrText.text()));
         QCOMPARE(client.calls, calls);
         QVERIFY(now <= 10000 + CommandLine::pollMs); // waits no longer than asked
+    }
+
+    void theWindowsOwnSwitchesOpenIt() {
+        for (const QStringList& arguments : {QStringList{}, QStringList{"--hidden"},
+                                             QStringList{"--platform=offscreen", "--self-test"}})
+            QVERIFY(!CommandLine::isCommand(arguments));
     }
 
     void jsonCarriesExactCounters() {

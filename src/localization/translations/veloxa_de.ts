@@ -131,6 +131,10 @@ Exit-Status: 0 erledigt, 1 abgelehnt (der Grund auf der Fehlerausgabe),
         <translation>Veloxa ist nicht gestartet</translation>
     </message>
     <message>
+        <source>The connection could not be made</source>
+        <translation>Die Verbindung konnte nicht hergestellt werden</translation>
+    </message>
+    <message>
         <source>Waiting ran out</source>
         <translation>Die Wartezeit ist abgelaufen</translation>
     </message>

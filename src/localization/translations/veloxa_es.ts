@@ -131,6 +131,10 @@ Estado de salida: 0 hecho, 1 rechazado (el motivo en la salida de errores),
         <translation>Veloxa no se inició</translation>
     </message>
     <message>
+        <source>The connection could not be made</source>
+        <translation>No se pudo establecer la conexión</translation>
+    </message>
+    <message>
         <source>Waiting ran out</source>
         <translation>Se agotó el tiempo de espera</translation>
     </message>

@@ -131,6 +131,10 @@ Exit status: 0 done, 1 refused (the reason on standard error), 2 a bad argument,
         <translation>Veloxa не запустилась</translation>
     </message>
     <message>
+        <source>The connection could not be made</source>
+        <translation>Не удалось установить подключение</translation>
+    </message>
+    <message>
         <source>Waiting ran out</source>
         <translation>Время ожидания истекло</translation>
     </message>
