@@ -53,7 +53,7 @@ std::expected<ClientControl::Snapshot, QString> DBusRemoteClient::snapshot() {
         QLatin1String(ClientBusService::serviceName), QLatin1String(ClientBusService::objectPath),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
     call << QLatin1String(ClientBusService::interfaceName);
-    const QDBusReply<QVariantMap> reply = m_bus.call(call);
+    const QDBusReply<QVariantMap> reply = m_bus.call(call, QDBus::Block, snapshotTimeoutMs);
     if (!reply.isValid())
         return std::unexpected(reply.error().type() == QDBusError::ServiceUnknown
                                    ? notRunning()

@@ -19,6 +19,9 @@ public:
     std::optional<QString> request(Action action, const QString& region) override;
 
     static constexpr int startTimeoutMs = 20000;
+    // A running client answers at once; one that hangs must not hold a --wait for D-Bus's
+    // default 25 s per poll.
+    static constexpr int snapshotTimeoutMs = 3000;
 
 private:
     QDBusConnection m_bus;
