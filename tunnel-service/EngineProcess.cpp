@@ -116,16 +116,6 @@ void EngineProcess::stopAndWait() {
     }
 }
 
-void EngineProcess::killAndWait() {
-    m_readyPoll.stop();
-    m_readyTimeout.stop();
-    m_stopping = true;
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
-}
-
 void EngineProcess::markReady() {
     if (m_ready || m_stopping)
         return;

@@ -42,15 +42,13 @@ public:
     static bool isBuiltIn(const QString& program);
 
     explicit EngineProcess(Launch launch, QObject* parent = nullptr);
-    ~EngineProcess() override;
+    ~EngineProcess() override; // a running engine gets SIGKILL and is waited for
 
     void start();
     // SIGTERM, then SIGKILL after the grace period.
     void stop();
     // Blocks until the process is gone (service shut-down only).
     void stopAndWait();
-    // SIGKILL and wait: the built-in engine then leaves the connection's hold on traffic.
-    void killAndWait();
     bool isReady() const { return m_ready; }
     // It ended by itself with code 0 (the built-in engine then removed what it set up).
     bool exitedCleanly() const {

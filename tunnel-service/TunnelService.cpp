@@ -327,8 +327,7 @@ void TunnelService::handOver() {
     m_pendingStart.clear();
     if (m_engine) {
         m_engine->disconnect(this);
-        m_engine->killAndWait();
-        m_engine.reset();
+        m_engine.reset(); // SIGKILL: the built-in engine leaves its hold on traffic in place
         QFile::remove(m_options.engineConfigPath());
     }
     // The memo and the engine's ledger stay for the next service.

@@ -43,8 +43,7 @@ bool isPlain(const json& value, std::size_t size) {
 }
 
 bool isAddress(const json& value) {
-    return isPlain(value, 64) && IpPrefix::parse(value.get<std::string>(), true).has_value() &&
-           value.get_ref<const std::string&>().find('/') == std::string::npos;
+    return isPlain(value, 64) && IpPrefix::isAddress(value.get_ref<const std::string&>());
 }
 
 // The previous version recorded each route on its own; what it left (an upgrade while a

@@ -113,7 +113,7 @@ std::vector<IpPrefix> onLinkPrefixes(const json& mainRoutes, const std::string& 
 std::expected<Endpoint, std::string> resolveEndpoint(const std::string& host, std::uint16_t port,
                                                      const Resolver& resolve) {
     std::vector<std::string> found{host};
-    if (!IpPrefix::parse(host, true) || host.find('/') != std::string::npos) {
+    if (!IpPrefix::isAddress(host)) {
         auto addresses = resolve(host);
         if (!addresses)
             return std::unexpected("cannot resolve the WireGuard server " + inQuotes(host) + ": " +

@@ -107,10 +107,6 @@ bool isHostName(std::string_view text) {
     return text.size() <= 253 && std::regex_match(text.begin(), text.end(), pattern);
 }
 
-bool isIpLiteral(std::string_view text) {
-    return IpPrefix::parse(text, true).has_value() && text.find('/') == std::string_view::npos;
-}
-
 std::string requireKey(const json& object, const char* key, const std::string& where) {
     const std::string text = requireString(object, key, where);
     if (!isWireGuardKey(text))
@@ -129,7 +125,7 @@ WireGuardPeer peerAt(const json& object, const char* hostKey, const char* portKe
                      const char* publicKeyKey, const std::string& where) {
     WireGuardPeer peer;
     peer.host = requireString(object, hostKey, where);
-    if (!isIpLiteral(peer.host) && !isHostName(peer.host))
+    if (!IpPrefix::isAddress(peer.host) && !isHostName(peer.host))
         refuse(where + " \"" + hostKey + "\" " + inQuotes(peer.host) +
                " is not a host name or IP address");
     const auto port = optionalInteger(object, portKey, 1, 65535, where);
@@ -253,7 +249,7 @@ std::optional<std::string> plainDnsServer(const json& server) {
         if (!type && text.starts_with(scheme))
             text.erase(0, std::string_view(scheme).size());
     const json* port = find(server, "server_port");
-    if ((port && *port != 53) || !isIpLiteral(text))
+    if ((port && *port != 53) || !IpPrefix::isAddress(text))
         return std::nullopt;
     return IpPrefix::parse(text, true)->address;
 }

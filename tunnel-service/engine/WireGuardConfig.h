@@ -18,6 +18,10 @@ struct IpPrefix {
 
     // "10.0.0.2/32", "fd00::2/128"; a bare address is a host prefix when `hostIfBare`.
     static std::optional<IpPrefix> parse(std::string_view text, bool hostIfBare);
+    // An address written without a prefix length, as a server or DNS server is given.
+    static bool isAddress(std::string_view text) {
+        return text.find('/') == std::string_view::npos && parse(text, true).has_value();
+    }
     std::string text() const { return address + '/' + std::to_string(length); }
     bool isDefault() const { return length == 0; }
     // Whether the address (canonical text of the same family) lies within this prefix.

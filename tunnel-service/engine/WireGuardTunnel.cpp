@@ -115,7 +115,7 @@ std::expected<void, std::string> WireGuardTunnel::up(bool resume,
     // A server that is new by name could not be looked up behind the guard, which holds DNS
     // too: that start goes afresh.
     const auto known = [&](const WireGuardPeer& peer) {
-        return (IpPrefix::parse(peer.host, true) && peer.host.find('/') == std::string::npos) ||
+        return IpPrefix::isAddress(peer.host) ||
                std::ranges::any_of(m_previous->endpoints, [&](const Endpoint& e) {
                    return e.host == peer.host && e.port == peer.port;
                });
